@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Every test of the project: native (plain and under ASan/UBSan), the reader's fuzzer for a
+# bounded time, and the Windows build under Wine in a virtual desktop. Installs what it needs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+jobs=${NOCTIVA_JOBS:-2}
+fuzz_seconds=${NOCTIVA_FUZZ_SECONDS:-60}
+
+bash scripts/setup.sh
+
+declare -A results
+stage() { echo; echo "=== $* ==="; }
+
+stage "native build and tests"
+cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/native -j "$jobs"
+ctest --test-dir build/native --output-on-failure -j "$jobs"
+
+stage "native tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNOCTIVA_SANITIZE=ON >/dev/null
+cmake --build build/asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build/asan --output-on-failure -j "$jobs" -LE benchmark
+
+stage "fuzzing the archive reader for ${fuzz_seconds} s"
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNOCTIVA_FUZZ=ON \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build build/fuzz -j "$jobs"
+bash tests/fuzz/run_fuzzer.sh build/fuzz "$fuzz_seconds"
+
+stage "Windows build and tests under Wine"
+cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
+cmake --build build/windows -j "$jobs"
+# Wine tests run one at a time: they share one wineserver and one X display.
+scripts/vdesk.sh -- ctest --test-dir build/windows --output-on-failure -LE two-monitors
+if ctest --test-dir build/windows -N -L two-monitors | grep -q 'Total Tests: [1-9]'; then
+  scripts/vdesk.sh --two-monitors -- ctest --test-dir build/windows --output-on-failure -L two-monitors
+fi
+
+echo
+echo "all test stages passed"

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Runs a command inside a virtual desktop: Xvfb with compositing (xcompmgr), a plain desktop
+# background of a known colour, and a Wine prefix that is created once and then reused.
+#
+#   scripts/vdesk.sh [--size WxH] [--two-monitors] [--background '#RRGGBB'] -- COMMAND [ARG...]
+#
+# The command sees DISPLAY, WINEPREFIX, WINEDEBUG and LANG=ja_JP.UTF-8 (for Wine's Japanese
+# dialog texts), plus NOCTIVA_DESKTOP_SIZE and NOCTIVA_BACKGROUND. Its exit status is returned.
+set -euo pipefail
+
+size=1280x720
+two_monitors=0
+background='#336699'
+while (($#)); do
+  case "$1" in
+    --size) size=$2; shift 2 ;;
+    --two-monitors) two_monitors=1; shift ;;
+    --background) background=$2; shift 2 ;;
+    --) shift; break ;;
+    *) break ;;
+  esac
+done
+if (($# == 0)); then
+  echo "usage: vdesk.sh [--size WxH] [--two-monitors] [--background '#RRGGBB'] -- COMMAND..." >&2
+  exit 2
+fi
+
+export WINEPREFIX=${NOCTIVA_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/noctiva/wine}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+
+# A free display number: the lock file of every display in use exists.
+display=90
+while [[ -e /tmp/.X${display}-lock || -e /tmp/.X11-unix/X${display} ]]; do display=$((display + 1)); done
+
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+
+if ((two_monitors)); then
+  # Without RANDR and with Xinerama, Wine reports each screen as a monitor of its own.
+  Xvfb ":$display" -nolisten tcp -extension RANDR +xinerama +extension Composite \
+    -screen 0 "${size}x24" -screen 1 800x600x24 >/dev/null 2>&1 &
+else
+  Xvfb ":$display" -nolisten tcp +extension Composite -screen 0 "${size}x24" >/dev/null 2>&1 &
+fi
+pids+=($!)
+export DISPLAY=":$display"
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo >/dev/null 2>&1 || { echo "vdesk: Xvfb did not start on $DISPLAY" >&2; exit 1; }
+
+# The known desktop: one plain window under everything (xsetroot does not show through xcompmgr).
+xlogo -geometry "${size}+0+0" -bg "$background" -fg "$background" -bw 0 >/dev/null 2>&1 &
+pids+=($!)
+xcompmgr >/dev/null 2>&1 &
+pids+=($!)
+
+if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+  echo "vdesk: creating Wine prefix $WINEPREFIX (once)" >&2
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w || true
+fi
+# A persistent wineserver makes each test process start quickly.
+wineserver -p >/dev/null 2>&1 || true
+sleep 1 # let the compositor paint the desktop once
+
+export NOCTIVA_DESKTOP_SIZE=$size NOCTIVA_BACKGROUND=$background
+status=0
+env LANG=ja_JP.UTF-8 "$@" || status=$?
+wineserver -k >/dev/null 2>&1 || true
+exit $status
