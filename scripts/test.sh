@@ -31,6 +31,7 @@ bash tests/fuzz/run_fuzzer.sh build/fuzz "$fuzz_seconds"
 
 stage "Windows build and tests under Wine"
 cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DNOCTIVA_HOST_VEKTOOL="$root/build/native/bin/vektool" \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build build/windows -j "$jobs"
 # Wine tests run one at a time: they share one wineserver and one X display.
