@@ -1,0 +1,10 @@
+# Extra rules for the archive and vektool tests.
+set(archive_test_data ${CMAKE_SOURCE_DIR}/tests/data)
+foreach(name archive_data_test)
+  if(TARGET ${name})
+    target_compile_definitions(${name} PRIVATE NOCTIVA_TEST_DATA="${archive_test_data}")
+  endif()
+endforeach()
+if(TARGET archive_pack_test)
+  target_link_libraries(archive_pack_test PRIVATE vektool_lib)
+endif()

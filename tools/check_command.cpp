@@ -1,0 +1,32 @@
+#include <cstdio>
+#include <string>
+
+#include "command_line.h"
+#include "commands.h"
+#include "tool_error.h"
+
+// Decodes every frame as the player would, but lists the failures instead of ending.
+int CheckCommand(int argc, char** argv) {
+    if (argc != 2) FailUsage("usage: vektool check ARCHIVE");
+    const std::string path = argv[1];
+    ImageUnpacker unpacker;
+    OpenArchiveOrFail(unpacker, path);
+
+    uint32_t bad = 0;
+    std::vector<uint8_t> frame;
+    for (uint32_t n = 0; n < unpacker.FrameCount(); ++n) {
+        const FrameStatus status = unpacker.TryReadFrame(n, frame);
+        if (!status.Ok()) {
+            std::printf("frame %u: %s\n", n, DescribeFrameStatus(status).c_str());
+            ++bad;
+        }
+    }
+    if (unpacker.FrameCount() == 0) FailInput(path + ": archive holds no frames");
+    if (bad > 0) {
+        FailInput(path + ": " + std::to_string(bad) + " of " +
+                  std::to_string(unpacker.FrameCount()) + " frames cannot be decoded");
+    }
+    std::printf("%s: all %u frames decode (%ux%u)\n", path.c_str(), unpacker.FrameCount(),
+                unpacker.Width(), unpacker.Height());
+    return 0;
+}

@@ -1,0 +1,23 @@
+#include "command_line.h"
+
+#include "tool_error.h"
+
+uint32_t ParseNumber(const std::string& text, uint32_t low, uint32_t high,
+                     const std::string& what) {
+    uint64_t value = 0;
+    bool valid = !text.empty() && text.size() <= 10;
+    for (const char c : text) {
+        if (c < '0' || c > '9') valid = false;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (!valid || value < low || value > high) {
+        FailUsage(what + " must be a number from " + std::to_string(low) + " to " +
+                  std::to_string(high) + ", not '" + text + "'");
+    }
+    return static_cast<uint32_t>(value);
+}
+
+void OpenArchiveOrFail(ImageUnpacker& unpacker, const std::string& path) {
+    const OpenStatus status = unpacker.TryOpen(WidePathFromNative(path).c_str());
+    if (status != OpenStatus::Ok) FailInput(path + ": " + DescribeOpenStatus(status));
+}

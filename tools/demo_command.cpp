@@ -1,0 +1,54 @@
+#include <cstdio>
+#include <string>
+
+#include "archive_writer.h"
+#include "command_line.h"
+#include "commands.h"
+#include "demo_animation.h"
+#include "progress.h"
+#include "tool_error.h"
+
+namespace {
+
+constexpr const char* kUsage = "usage: vektool demo -o ARCHIVE [--size WxH] [--frames N]";
+constexpr uint32_t kMaxSide = 8192;
+
+void ParseSize(const std::string& text, uint32_t& width, uint32_t& height) {
+    const size_t x = text.find('x');
+    if (x == std::string::npos) FailUsage("--size must look like 480x360, not '" + text + "'");
+    width = ParseNumber(text.substr(0, x), 1, kMaxSide, "--size width");
+    height = ParseNumber(text.substr(x + 1), 1, kMaxSide, "--size height");
+}
+
+}  // namespace
+
+int DemoCommand(int argc, char** argv) {
+    std::string output;
+    uint32_t width = 480, height = 360, frames = 360;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "-o" || arg == "--size" || arg == "--frames") && i + 1 >= argc) {
+            FailUsage(kUsage);
+        }
+        if (arg == "-o") {
+            output = argv[++i];
+        } else if (arg == "--size") {
+            ParseSize(argv[++i], width, height);
+        } else if (arg == "--frames") {
+            frames = ParseNumber(argv[++i], 1, 100000, "--frames");
+        } else {
+            FailUsage(kUsage);
+        }
+    }
+    if (output.empty()) FailUsage(kUsage);
+
+    ArchiveBuilder builder(width, height, PackOptions{6, true});
+    ProgressLine progress("vektool: demo");
+    for (uint32_t n = 0; n < frames; ++n) {
+        builder.AddFrame(RenderDemoFrame(width, height, n, frames).pixels);
+        progress.Update(n + 1);
+    }
+    progress.Finish();
+    WriteFileReplacing(output, builder.Serialize());
+    return 0;
+}

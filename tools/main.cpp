@@ -1,0 +1,62 @@
+// vektool: makes and checks the player's frame archives.
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <new>
+
+#include "commands.h"
+#include "tool_error.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vektool COMMAND ...\n"
+    "  info ARCHIVE                    size, frame count and stream sizes\n"
+    "  check ARCHIVE                   decode every frame, list the bad ones\n"
+    "  dump ARCHIVE N [-o FILE]        frame N as a binary PGM\n"
+    "  pack -o ARCHIVE [--level 0-9] [--dedupe] INPUT...\n"
+    "                                  PGM or PNG files, or - for YUV4MPEG2 on stdin\n"
+    "  demo -o ARCHIVE [--size WxH] [--frames N]\n"
+    "                                  the built-in demo animation\n"
+    "  render ...                      play an archive into pictures\n";
+
+struct Command {
+    const char* name;
+    int (*run)(int, char**);
+};
+
+constexpr Command kCommands[] = {
+    {"info", InfoCommand}, {"check", CheckCommand}, {"dump", DumpCommand},
+    {"pack", PackCommand}, {"demo", DemoCommand},   {"render", RenderCommand},
+};
+
+int Run(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    for (const Command& command : kCommands) {
+        if (std::strcmp(argv[1], command.name) == 0) return command.run(argc - 1, argv + 1);
+    }
+    std::fprintf(stderr, "vektool: unknown command '%s' (try vektool --help)\n", argv[1]);
+    return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const ToolError& error) {
+        std::fprintf(stderr, "vektool: %s\n", error.message.c_str());
+        return error.exitCode;
+    } catch (const std::bad_alloc&) {
+        std::fputs("vektool: out of memory\n", stderr);
+        return kExitBadInput;
+    }
+}

@@ -1,0 +1,262 @@
+#include "picture_io.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#include "tool_error.h"
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_NO_STDIO
+#define STBI_FAILURE_USERMSG
+#include <stb_image.h>
+
+namespace {
+
+// Largest picture the tools accept: one frame must fit the archive's 32-bit frame size.
+constexpr uint64_t kMaxPictureBytes = UINT32_MAX;
+
+class PgmScanner {
+  public:
+    PgmScanner(std::span<const uint8_t> bytes, const std::string& name)
+        : bytes(bytes), name(name) {}
+
+    void SkipSpaceAndComments() {
+        while (at < bytes.size()) {
+            if (bytes[at] == '#') {
+                while (at < bytes.size() && bytes[at] != '\n') ++at;
+            } else if (std::isspace(bytes[at])) {
+                ++at;
+            } else {
+                break;
+            }
+        }
+    }
+
+    uint32_t Number(const char* what) {
+        SkipSpaceAndComments();
+        uint64_t value = 0;
+        size_t digits = 0;
+        while (at < bytes.size() && std::isdigit(bytes[at])) {
+            value = value * 10 + (bytes[at++] - '0');
+            if (value > UINT32_MAX) FailInput(name + ": PGM " + what + " too large");
+            ++digits;
+        }
+        if (digits == 0) FailInput(name + ": PGM header lacks its " + what);
+        return static_cast<uint32_t>(value);
+    }
+
+    size_t Position() const { return at; }
+    void Advance() { ++at; }
+    bool AtSpace() const { return at < bytes.size() && std::isspace(bytes[at]); }
+
+  private:
+    std::span<const uint8_t> bytes;
+    const std::string& name;
+    size_t at = 2;
+};
+
+uint8_t ScaleSample(uint32_t value, uint32_t maxValue) {
+    return static_cast<uint8_t>((std::min(value, maxValue) * 255u + maxValue / 2) / maxValue);
+}
+
+void CheckPictureSize(uint64_t width, uint64_t height, const std::string& name) {
+    if (width == 0 || height == 0) FailInput(name + ": picture has no pixels");
+    if (width * height > kMaxPictureBytes) FailInput(name + ": picture too large");
+}
+
+}  // namespace
+
+GreyPicture DecodePgm(std::span<const uint8_t> bytes, const std::string& name) {
+    if (bytes.size() < 2 || bytes[0] != 'P' || bytes[1] != '5') {
+        FailInput(name + ": not a binary PGM (P5) file");
+    }
+    PgmScanner scan(bytes, name);
+    GreyPicture picture;
+    picture.width = scan.Number("width");
+    picture.height = scan.Number("height");
+    const uint32_t maxValue = scan.Number("maxval");
+    if (maxValue == 0 || maxValue > 65535) FailInput(name + ": PGM maxval must be 1 to 65535");
+    if (!scan.AtSpace()) FailInput(name + ": PGM header not followed by white space");
+    scan.Advance();
+    CheckPictureSize(picture.width, picture.height, name);
+
+    const uint64_t count = uint64_t{picture.width} * picture.height;
+    const uint64_t sampleBytes = maxValue > 255 ? 2 : 1;
+    const uint64_t available = bytes.size() - scan.Position();
+    if (available < count * sampleBytes) {
+        FailInput(name + ": PGM pixel data cut short (" + std::to_string(available) + " of " +
+                  std::to_string(count * sampleBytes) + " bytes)");
+    }
+    picture.pixels.resize(count);
+    const uint8_t* data = bytes.data() + scan.Position();
+    for (uint64_t i = 0; i < count; ++i) {
+        const uint32_t value =
+            sampleBytes == 2 ? (uint32_t{data[2 * i]} << 8) | data[2 * i + 1] : data[i];
+        picture.pixels[i] =
+            maxValue == 255 ? static_cast<uint8_t>(value) : ScaleSample(value, maxValue);
+    }
+    return picture;
+}
+
+GreyPicture DecodePng(std::span<const uint8_t> bytes, const std::string& name) {
+    if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
+        FailInput(name + ": PNG file too large");
+    }
+    int width = 0, height = 0, channels = 0;
+    // One channel requested: stb turns colour into luma (77 R + 150 G + 29 B) / 256.
+    stbi_uc* data = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width,
+                                          &height, &channels, 1);
+    if (data == nullptr) FailInput(name + ": cannot decode PNG: " + stbi_failure_reason());
+    GreyPicture picture;
+    picture.width = static_cast<uint32_t>(width);
+    picture.height = static_cast<uint32_t>(height);
+    const size_t count = size_t{picture.width} * picture.height;
+    picture.pixels.assign(data, data + count);
+    stbi_image_free(data);
+    CheckPictureSize(picture.width, picture.height, name);
+    return picture;
+}
+
+GreyPicture ReadPictureFile(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadWholeFile(path);
+    static constexpr uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (bytes.size() >= sizeof kPngSignature &&
+        std::memcmp(bytes.data(), kPngSignature, sizeof kPngSignature) == 0) {
+        return DecodePng(bytes, path);
+    }
+    if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] == '5') return DecodePgm(bytes, path);
+    FailInput(path + ": neither a binary PGM (P5) nor a PNG file");
+}
+
+std::vector<uint8_t> EncodePgm(const GreyPicture& picture) {
+    const std::string head =
+        "P5\n" + std::to_string(picture.width) + " " + std::to_string(picture.height) + "\n255\n";
+    std::vector<uint8_t> out(head.begin(), head.end());
+    out.insert(out.end(), picture.pixels.begin(), picture.pixels.end());
+    return out;
+}
+
+std::vector<uint8_t> FlipRows(std::span<const uint8_t> pixels, uint32_t width, uint32_t height) {
+    std::vector<uint8_t> flipped(pixels.size());
+    for (uint32_t row = 0; row < height; ++row) {
+        std::memcpy(flipped.data() + size_t{row} * width,
+                    pixels.data() + size_t{height - 1 - row} * width, width);
+    }
+    return flipped;
+}
+
+Y4mReader::Y4mReader(std::FILE* input, std::string name) : input(input), name(std::move(name)) {
+    ReadStreamHeader();
+}
+
+namespace {
+
+// One header line (stream or frame) without its newline; false at the end of input.
+bool ReadHeaderLine(std::FILE* input, std::string& line, const std::string& name) {
+    line.clear();
+    for (;;) {
+        const int c = std::fgetc(input);
+        if (c == EOF) {
+            if (line.empty()) return false;
+            FailInput(name + ": YUV4MPEG2 header line cut short");
+        }
+        if (c == '\n') return true;
+        if (line.size() > 4096) FailInput(name + ": YUV4MPEG2 header line too long");
+        line += static_cast<char>(c);
+    }
+}
+
+uint64_t ChromaBytesFor(const std::string& colourSpace, uint64_t width, uint64_t height,
+                        const std::string& name) {
+    const uint64_t halfWidth = (width + 1) / 2, halfHeight = (height + 1) / 2;
+    if (colourSpace == "mono") return 0;
+    if (colourSpace == "420" || colourSpace == "420jpeg" || colourSpace == "420paldv" ||
+        colourSpace == "420mpeg2") {
+        return 2 * halfWidth * halfHeight;
+    }
+    if (colourSpace == "422") return 2 * halfWidth * height;
+    if (colourSpace == "444") return 2 * width * height;
+    if (colourSpace == "444alpha") return 3 * width * height;
+    if (colourSpace == "411") return 2 * ((width + 3) / 4) * height;
+    FailInput(name + ": unsupported YUV4MPEG2 colour space C" + colourSpace +
+              " (use -pix_fmt gray or yuv420p)");
+}
+
+}  // namespace
+
+void Y4mReader::ReadStreamHeader() {
+    std::string line;
+    if (!ReadHeaderLine(input, line, name) || line.rfind("YUV4MPEG2", 0) != 0) {
+        FailInput(name + ": not a YUV4MPEG2 stream");
+    }
+    std::string colourSpace = "420jpeg";
+    size_t at = 9;
+    while (at < line.size()) {
+        const size_t end = std::min(line.find(' ', at), line.size());
+        const std::string field = line.substr(at, end - at);
+        at = end + 1;
+        if (field.empty()) continue;
+        const std::string value = field.substr(1);
+        if (field[0] == 'W' || field[0] == 'H') {
+            if (value.empty() || value.size() > 9 ||
+                !std::all_of(value.begin(), value.end(), ::isdigit)) {
+                FailInput(name + ": bad YUV4MPEG2 size field " + field);
+            }
+            (field[0] == 'W' ? width : height) = static_cast<uint32_t>(std::stoul(value));
+        } else if (field[0] == 'C') {
+            colourSpace = value;
+        }
+    }
+    CheckPictureSize(width, height, name);
+    chromaBytes = ChromaBytesFor(colourSpace, width, height, name);
+}
+
+bool Y4mReader::Next(GreyPicture& picture) {
+    std::string line;
+    if (!ReadHeaderLine(input, line, name)) return false;
+    if (line.rfind("FRAME", 0) != 0) {
+        FailInput(name + ": frame " + std::to_string(framesRead) + ": missing FRAME header");
+    }
+    picture.width = width;
+    picture.height = height;
+    picture.pixels.resize(size_t{width} * height);
+    if (std::fread(picture.pixels.data(), 1, picture.pixels.size(), input) !=
+        picture.pixels.size()) {
+        FailInput(name + ": frame " + std::to_string(framesRead) + " cut short");
+    }
+    for (uint64_t left = chromaBytes; left > 0;) {
+        char skip[65536];
+        const size_t chunk = static_cast<size_t>(std::min<uint64_t>(left, sizeof skip));
+        if (std::fread(skip, 1, chunk, input) != chunk) {
+            FailInput(name + ": frame " + std::to_string(framesRead) + " cut short");
+        }
+        left -= chunk;
+    }
+    ++framesRead;
+    return true;
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) FailInput(path + ": cannot open: " + std::strerror(errno));
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[65536];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) FailInput(path + ": read error");
+    return bytes;
+}
+
+void WriteWholeFile(std::FILE* out, std::span<const uint8_t> bytes, const std::string& name) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() || std::fflush(out) != 0) {
+        FailInput(name + ": write error");
+    }
+}

@@ -1,0 +1,9 @@
+#include <cstdio>
+
+#include "platform_tools.h"
+
+void UseBinaryStandardStreams() {}
+
+bool ReplaceFileAtomically(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
