@@ -8,3 +8,10 @@ endforeach()
 if(TARGET archive_pack_test)
   target_link_libraries(archive_pack_test PRIVATE vektool_lib)
 endif()
+
+# vektool's command line against archives and pictures written by Python's zlib.
+find_package(Python3 COMPONENTS Interpreter REQUIRED)
+add_test(NAME vektool_cli
+         COMMAND Python3::Interpreter ${CMAKE_CURRENT_SOURCE_DIR}/vektool_cli_test.py
+                 $<TARGET_FILE:vektool> ${archive_test_data} ${CMAKE_BINARY_DIR}/bin/vek.bin)
+set_tests_properties(vektool_cli PROPERTIES TIMEOUT 300)
