@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 uint32_t TextureSide(int32_t imageSide) {
     uint32_t side = 1;
     while (side < static_cast<uint32_t>(imageSide) && side < 0x80000000u) {
@@ -192,8 +196,11 @@ namespace {
 
 constexpr int kGreyFractionBits = 4;
 constexpr int kGreyLevels = 255 * (1 << kGreyFractionBits) + 1;
-// A filtered grey value carries 8 + 2 * kSubtexelBits bits; the table index keeps 8 + 4 of them.
-constexpr int kIndexShift = 2 * kSubtexelBits - kGreyFractionBits;
+// A filtered grey value carries 8 + 2 * kSubtexelBits fraction bits. The horizontal pass drops
+// one of them so that its values fit in signed 16 bits; the vertical pass keeps the table's 4.
+constexpr int kResampledDrop = 1;
+constexpr int kMixShift = 2 * kSubtexelBits - kResampledDrop - kGreyFractionBits;
+static_assert((255u * kSubtexelSteps >> kResampledDrop) <= 32767);
 
 using ShadowTexels = std::array<uint32_t, 256>;
 
@@ -232,12 +239,10 @@ uint32_t TablePixel(uint32_t destinationAlpha, uint32_t greyIndex, const ShadowT
 struct PlacementPlan {
     DrawRegion region;
     bool overlapsEarlier = false;
-    // Per target column of the region: first source column relative to `sourceLeft` (the second
-    // is the next one) and the weight of the second.
+    // Per target column of the region: the two source columns and the second's weight.
     std::vector<uint32_t> columnFirst;
+    std::vector<uint32_t> columnSecond;
     std::vector<uint16_t> columnWeight;
-    int32_t sourceLeft = 0;
-    int32_t sourceRight = 0;  // exclusive, without the padding column
     // Per target row of the region: the two source rows (top first) and the second's weight.
     std::vector<TexelPair> rows;
 };
@@ -247,24 +252,15 @@ PlacementPlan PlanPlacement(const Placement& placement, const DrawRegion& region
     PlacementPlan plan;
     plan.region = region;
     const size_t width = static_cast<size_t>(region.right - region.left);
-    std::vector<TexelPair> columns(width);
-    for (size_t i = 0; i < width; ++i) {
-        columns[i] = SampleTexels(region.left + static_cast<int64_t>(i), placement.pictureLeft,
-                                  placement.pictureWidth, W);
-    }
-    plan.sourceLeft = columns.front().first;
-    plan.sourceRight = columns.front().second + 1;
-    for (const TexelPair& column : columns) {
-        plan.sourceLeft = std::min(plan.sourceLeft, column.first);
-        plan.sourceRight = std::max(plan.sourceRight, column.second + 1);
-    }
     plan.columnFirst.resize(width);
+    plan.columnSecond.resize(width);
     plan.columnWeight.resize(width);
     for (size_t i = 0; i < width; ++i) {
-        // first == second only at the image's edges, where the weight is 0: reading the next
-        // cache entry (the padding at the right end) then adds nothing.
-        plan.columnFirst[i] = static_cast<uint32_t>(columns[i].first - plan.sourceLeft);
-        plan.columnWeight[i] = static_cast<uint16_t>(columns[i].weight);
+        const TexelPair column = SampleTexels(region.left + static_cast<int64_t>(i),
+                                              placement.pictureLeft, placement.pictureWidth, W);
+        plan.columnFirst[i] = static_cast<uint32_t>(column.first);
+        plan.columnSecond[i] = static_cast<uint32_t>(column.second);
+        plan.columnWeight[i] = static_cast<uint16_t>(column.weight);
     }
     const size_t height = static_cast<size_t>(region.bottom - region.top);
     plan.rows.resize(height);
@@ -275,6 +271,95 @@ PlacementPlan PlanPlacement(const Placement& placement, const DrawRegion& region
     return plan;
 }
 
+// Source rows resampled across the region's columns (times kSubtexelSteps), two at a time: the
+// pair that the current target row mixes. Moving down a picture mostly keeps one of them.
+class ResampledRows {
+  public:
+    void Reset(size_t width) {
+        for (Slot& slot : slots) {
+            slot.values.resize(width);
+            slot.textureRow = -1;
+        }
+    }
+
+    // The pair for target row `row`: the upper and the lower source row.
+    std::pair<const uint16_t*, const uint16_t*> Pair(const TexelPair& row, const uint8_t* frame,
+                                                     int32_t W, int32_t H,
+                                                     const PlacementPlan& plan) {
+        const int upper = Ensure(row.first, -1, frame, W, H, plan);
+        const int lower = Ensure(row.second, row.first, frame, W, H, plan);
+        return {slots[upper].values.data(), slots[lower].values.data()};
+    }
+
+  private:
+    struct Slot {
+        std::vector<uint16_t> values;
+        int64_t textureRow = -1;
+    };
+
+    // The slot holding texture row `wanted`, filling one that does not hold `keep` if need be.
+    int Ensure(int32_t wanted, int32_t keep, const uint8_t* frame, int32_t W, int32_t H,
+               const PlacementPlan& plan) {
+        for (int k = 0; k < 2; ++k) {
+            if (slots[k].textureRow == wanted) {
+                return k;
+            }
+        }
+        const int k = slots[0].textureRow == keep ? 1 : 0;
+        // Texture rows are top first; the frame is stored bottom row first.
+        const uint8_t* source =
+            frame + static_cast<size_t>(H - 1 - wanted) * static_cast<size_t>(W);
+        uint16_t* out = slots[k].values.data();
+        const size_t width = slots[k].values.size();
+        for (size_t i = 0; i < width; ++i) {
+            const uint32_t w = plan.columnWeight[i];
+            out[i] = static_cast<uint16_t>((source[plan.columnFirst[i]] * (kSubtexelSteps - w) +
+                                            source[plan.columnSecond[i]] * w) >>
+                                           kResampledDrop);
+        }
+        slots[k].textureRow = wanted;
+        return k;
+    }
+
+    Slot slots[2];
+};
+
+// The vertical mix of two resampled rows, looked up in the table of finished pixels.
+void MixRowsIntoPixels(const uint16_t* __restrict upper, const uint16_t* __restrict lower,
+                       uint32_t weight, size_t width, const uint32_t* __restrict table,
+                       uint32_t* __restrict line) {
+    const uint32_t upperWeight = kSubtexelSteps - weight;
+    constexpr uint32_t kRounding = 1u << (kMixShift - 1);
+    size_t i = 0;
+#if defined(__SSE2__)
+    // Eight pixels at a time: the resampled values fit in signed 16 bits, so one multiply-add
+    // of (upper, lower) pairs by (upperWeight, weight) gives the 32-bit sums.
+    const __m128i weights = _mm_set1_epi32(static_cast<int>(weight << 16 | upperWeight));
+    const __m128i rounding = _mm_set1_epi32(kRounding);
+    for (; i + 8 <= width; i += 8) {
+        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(upper + i));
+        const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lower + i));
+        __m128i low = _mm_madd_epi16(_mm_unpacklo_epi16(u, l), weights);
+        __m128i high = _mm_madd_epi16(_mm_unpackhi_epi16(u, l), weights);
+        low = _mm_srli_epi32(_mm_add_epi32(low, rounding), kMixShift);
+        high = _mm_srli_epi32(_mm_add_epi32(high, rounding), kMixShift);
+        const __m128i index = _mm_packs_epi32(low, high);
+        line[i + 0] = table[_mm_extract_epi16(index, 0)];
+        line[i + 1] = table[_mm_extract_epi16(index, 1)];
+        line[i + 2] = table[_mm_extract_epi16(index, 2)];
+        line[i + 3] = table[_mm_extract_epi16(index, 3)];
+        line[i + 4] = table[_mm_extract_epi16(index, 4)];
+        line[i + 5] = table[_mm_extract_epi16(index, 5)];
+        line[i + 6] = table[_mm_extract_epi16(index, 6)];
+        line[i + 7] = table[_mm_extract_epi16(index, 7)];
+    }
+#endif
+    for (; i < width; ++i) {
+        const uint32_t sum = upper[i] * upperWeight + lower[i] * weight;
+        line[i] = table[(sum + kRounding) >> kMixShift];
+    }
+}
+
 }  // namespace
 
 struct SoftwareRenderer::Impl {
@@ -283,7 +368,7 @@ struct SoftwareRenderer::Impl {
     int32_t targetWidth = 0;
     int32_t targetHeight = 0;
     std::vector<PlacementPlan> plans;
-    std::vector<uint16_t> rowCache;
+    ResampledRows resampled;
 
     // Finished pixels over a fill of alpha B, for the opacities last used.
     std::vector<uint32_t> table = std::vector<uint32_t>(kGreyLevels);
@@ -303,54 +388,62 @@ struct SoftwareRenderer::Impl {
         tableB = B;
     }
 
-    // Vertical pass: the rows' mix, times kSubtexelSteps, for the source columns the placement
-    // reads, plus one padding entry repeating the last.
-    void FillRowCache(const uint8_t* frame, const PlacementPlan& plan, const TexelPair& row) {
+    uint32_t* Line(const PlacementPlan& plan, size_t j, uint32_t* target) const {
+        return target +
+               static_cast<size_t>(plan.region.top + static_cast<int64_t>(j)) *
+                   static_cast<size_t>(targetWidth) +
+               static_cast<size_t>(plan.region.left);
+    }
+
+    // The fill, except where a placement drawn from the table overwrites every pixel anyway.
+    // Those placements overlap no other placement drawn before them, and none drawn after them
+    // reads their pixels before they are written, so skipping the fill there changes nothing.
+    void FillAroundTablePlans(uint8_t B, uint32_t* target) const {
+        const uint32_t fill = uint32_t{B} << 24;
+        std::vector<std::pair<int64_t, int64_t>> spans;
+        for (int64_t y = 0; y < targetHeight; ++y) {
+            spans.clear();
+            for (const PlacementPlan& plan : plans) {
+                if (!plan.overlapsEarlier && plan.region.top <= y && y < plan.region.bottom) {
+                    spans.emplace_back(plan.region.left, plan.region.right);
+                }
+            }
+            std::sort(spans.begin(), spans.end());
+            uint32_t* line = target + static_cast<size_t>(y) * static_cast<size_t>(targetWidth);
+            int64_t x = 0;
+            for (const auto& [left, right] : spans) {
+                std::fill(line + x, line + left, fill);
+                x = right;
+            }
+            std::fill(line + x, line + targetWidth, fill);
+        }
+    }
+
+    // Over the fill alone: resample the grey once per pixel and look the pixel up.
+    void DrawFromTable(const uint8_t* frame, const PlacementPlan& plan, uint32_t* target) {
+        const size_t width = plan.columnFirst.size();
+        resampled.Reset(width);
+        for (size_t j = 0; j < plan.rows.size(); ++j) {
+            const auto [upper, lower] =
+                resampled.Pair(plan.rows[j], frame, frameWidth, frameHeight, plan);
+            MixRowsIntoPixels(upper, lower, plan.rows[j].weight, width, table.data(),
+                              Line(plan, j, target));
+        }
+    }
+
+    // Over an earlier placement: both textures sampled exactly, pixel by pixel.
+    void DrawExactly(const uint8_t* frame, const PlacementPlan& plan, uint32_t* target) const {
+        const size_t width = plan.columnFirst.size();
         const size_t W = static_cast<size_t>(frameWidth);
         const size_t H = static_cast<size_t>(frameHeight);
-        // Texture rows are top first; the frame is stored bottom row first.
-        const uint8_t* upper = frame + (H - 1 - static_cast<size_t>(row.first)) * W;
-        const uint8_t* lower = frame + (H - 1 - static_cast<size_t>(row.second)) * W;
-        const uint32_t wl = row.weight;
-        const uint32_t wu = kSubtexelSteps - wl;
-        const size_t begin = static_cast<size_t>(plan.sourceLeft);
-        const size_t count = static_cast<size_t>(plan.sourceRight - plan.sourceLeft);
-        uint16_t* cache = rowCache.data();
-        for (size_t i = 0; i < count; ++i) {
-            cache[i] = static_cast<uint16_t>(upper[begin + i] * wu + lower[begin + i] * wl);
-        }
-        cache[count] = cache[count - 1];
-    }
-
-    uint32_t GreyIndex(size_t column, const PlacementPlan& plan) const {
-        const uint16_t* cache = rowCache.data() + plan.columnFirst[column];
-        const uint32_t w = plan.columnWeight[column];
-        const uint32_t sum = cache[0] * (kSubtexelSteps - w) + cache[1] * w;
-        return (sum + (1u << (kIndexShift - 1))) >> kIndexShift;
-    }
-
-    void DrawPlacement(const uint8_t* frame, const PlacementPlan& plan, uint32_t* target) {
-        const size_t width = plan.columnFirst.size();
         for (size_t j = 0; j < plan.rows.size(); ++j) {
-            uint32_t* line = target +
-                             static_cast<size_t>(plan.region.top + static_cast<int64_t>(j)) *
-                                 static_cast<size_t>(targetWidth) +
-                             static_cast<size_t>(plan.region.left);
-            if (!plan.overlapsEarlier) {
-                FillRowCache(frame, plan, plan.rows[j]);
-                for (size_t i = 0; i < width; ++i) {
-                    line[i] = table[GreyIndex(i, plan)];
-                }
-                continue;
-            }
             const TexelPair& row = plan.rows[j];
-            const size_t W = static_cast<size_t>(frameWidth);
-            const size_t H = static_cast<size_t>(frameHeight);
             const uint8_t* upper = frame + (H - 1 - static_cast<size_t>(row.first)) * W;
             const uint8_t* lower = frame + (H - 1 - static_cast<size_t>(row.second)) * W;
+            uint32_t* line = Line(plan, j, target);
             for (size_t i = 0; i < width; ++i) {
-                const size_t first = plan.sourceLeft + plan.columnFirst[i];
-                const size_t second = std::min(first + 1, W - 1);
+                const uint32_t first = plan.columnFirst[i];
+                const uint32_t second = plan.columnSecond[i];
                 const uint32_t wx = plan.columnWeight[i];
                 const uint32_t wy = row.weight;
                 const uint32_t weights[4] = {(kSubtexelSteps - wx) * (kSubtexelSteps - wy),
@@ -378,7 +471,6 @@ SoftwareRenderer::SoftwareRenderer(int32_t frameWidth, int32_t frameHeight, int3
     impl_->targetWidth = std::max(targetWidth, 0);
     impl_->targetHeight = std::max(targetHeight, 0);
     std::vector<DrawRegion> drawn;
-    size_t widestSource = 0;
     for (const Placement& placement : placements) {
         if (!Drawable(placement, frameWidth, frameHeight)) {
             continue;
@@ -390,12 +482,9 @@ SoftwareRenderer::SoftwareRenderer(int32_t frameWidth, int32_t frameHeight, int3
         PlacementPlan plan = PlanPlacement(placement, region, frameWidth, frameHeight);
         plan.overlapsEarlier = std::any_of(drawn.begin(), drawn.end(),
                                            [&](const DrawRegion& r) { return Overlap(r, region); });
-        widestSource =
-            std::max(widestSource, static_cast<size_t>(plan.sourceRight - plan.sourceLeft));
         drawn.push_back(region);
         impl_->plans.push_back(std::move(plan));
     }
-    impl_->rowCache.resize(widestSource + 1);
 }
 
 SoftwareRenderer::~SoftwareRenderer() {
@@ -403,12 +492,16 @@ SoftwareRenderer::~SoftwareRenderer() {
 }
 
 void SoftwareRenderer::Render(const uint8_t* frame, uint8_t S, uint8_t B, uint32_t* target) {
-    Fill(target, impl_->targetWidth, impl_->targetHeight, B);
+    impl_->FillAroundTablePlans(B, target);
     if (impl_->plans.empty()) {
         return;
     }
     impl_->PrepareTable(S, B);
     for (const PlacementPlan& plan : impl_->plans) {
-        impl_->DrawPlacement(frame, plan, target);
+        if (plan.overlapsEarlier) {
+            impl_->DrawExactly(frame, plan, target);
+        } else {
+            impl_->DrawFromTable(frame, plan, target);
+        }
     }
 }
