@@ -66,6 +66,9 @@ if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
 fi
 # A persistent wineserver makes each test process start quickly.
 wineserver -p >/dev/null 2>&1 || true
+# Start Wine's background services now, with no tie to the command's output: started by the
+# first test program instead, they inherit its pipes and ctest waits for them forever.
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 sleep 1 # let the compositor paint the desktop once
 
 export NOCTIVA_DESKTOP_SIZE=$size NOCTIVA_BACKGROUND=$background
