@@ -244,6 +244,11 @@ TEST(ImageUnpacker, OpenFailsOnMissingFilesAndDirectoriesAndClearsTheHeader) {
 TEST(ImageUnpacker, OpensNonAsciiPaths) {
     TempFile file(ArchiveOf(2, 1, {Deflate(Bytes{5, 6})}),
                   std::filesystem::path(u8"影絵 ärchive.vek"));
+    if (!std::filesystem::exists(file.path)) {
+        // Wine maps file names through the Unix locale; without a glibc locale for its LANG,
+        // it cannot store this name at all.
+        GTEST_SKIP() << "the file system cannot hold this name here";
+    }
     ImageUnpacker unpacker;
     ASSERT_TRUE(unpacker.Open(file.Wide()));
     ExpectFrameEquals(Bytes{5, 6}, unpacker.ReadFrame(0));

@@ -2,6 +2,7 @@
 """vektool's command line, checked against archives and pictures written by write_archive.py.
 
 usage: vektool_cli_test.py VEKTOOL TEST_DATA_DIR [DEMO_ARCHIVE]
+NOCTIVA_VEKTOOL_RUNNER, when set, is put before VEKTOOL (wine, for vektool.exe).
 """
 
 import os
@@ -22,7 +23,8 @@ VEKTOOL = DATA = DEMO = None
 
 
 def run(*args, stdin=None):
-    result = subprocess.run([VEKTOOL] + [str(a) for a in args], input=stdin,
+    runner = os.environ.get("NOCTIVA_VEKTOOL_RUNNER", "").split()
+    result = subprocess.run(runner + [VEKTOOL] + [str(a) for a in args], input=stdin,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
     return result.returncode, result.stdout, result.stderr.decode("utf-8", "replace")
 
