@@ -13,8 +13,7 @@ ClockSource& Source() {
 
 // The frequency with the values derived from it. The first user that claims the record fills it
 // and publishes it through `g_state`; users that arrive meanwhile wait for that, so nobody ever
-// sees a half-set record. (An atomic state rather than std::call_once or a mutex: the Windows
-// toolchain's thread model has neither, and the record must be resettable for scripted clocks.)
+// sees a half-set record. Unlike std::call_once, the state can be reset for scripted clocks.
 struct ClockConstants {
     int64_t frequency = 0;
     int64_t ticksPerMillisecond = 0;
