@@ -19,12 +19,6 @@ TEST(PlaybackSettings, StartsFromTheDefaults) {
     EXPECT_FALSE(settings.keepAtBottom);
 }
 
-TEST(PlaybackSettings, DisplayModesHaveTheirStoredValues) {
-    EXPECT_EQ(static_cast<int32_t>(EachMonitor), 0);
-    EXPECT_EQ(static_cast<int32_t>(ChosenMonitor), 1);
-    EXPECT_EQ(static_cast<int32_t>(WholeDesktop), 2);
-}
-
 TEST(OpacityToSlider, TruncatesTheScaledValue) {
     struct Case {
         int value;

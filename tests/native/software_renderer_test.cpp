@@ -372,32 +372,6 @@ TEST(SoftwareRenderer, StaysWithinTwoOfTheReferenceOnRandomFrames) {
     std::printf("largest channel difference from the reference: %d\n", largest);
 }
 
-TEST(SoftwareRenderer, EveryOpacityPairStaysWithinTwo) {
-    std::mt19937 random(7);
-    const Frame frame = PatternFrame(13, 11, random);
-    Frame ramp = FlatFrame(16, 16, 0);
-    for (int32_t y = 0; y < 16; ++y) {
-        for (int32_t x = 0; x < 16; ++x) {
-            ramp.At(x, y) = static_cast<uint8_t>((x * 16 + y) ^ (y % 3 == 0 ? 0xFF : 0));
-        }
-    }
-    int largest = 0;
-    for (int S = 0; S < 256; S += 3) {
-        for (int B = 0; B < 256; B += 17) {
-            for (const Frame* f : {&frame, static_cast<const Frame*>(&ramp)}) {
-                const std::vector<Placement> list = {PlaceArea(0, 0, 37, 23, f->W, f->H)};
-                const Comparison comparison = Compare(RenderWithReference(*f, S, B, list, 37, 23),
-                                                      RenderFast(*f, S, B, list, 37, 23));
-                largest = std::max(largest, comparison.largest);
-                ASSERT_LE(comparison.largest, 2)
-                    << "S " << S << " B " << B << " frame " << f->W << " x " << f->H << " at "
-                    << comparison.x << ", " << comparison.y;
-            }
-        }
-    }
-    std::printf("largest channel difference from the reference: %d\n", largest);
-}
-
 TEST(SoftwareRenderer, LaterPlacementsDrawOverEarlierOnes) {
     std::mt19937 random(99);
     const Frame frame = PatternFrame(20, 15, random);
