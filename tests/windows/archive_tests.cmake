@@ -1,9 +1,10 @@
 # The archive reader's tests and vektool's command-line test, run under Wine.
-foreach(name archive_unpacker_test archive_frame_failure_test archive_inflate_test archive_data_test)
+foreach(name archive_unpacker_test archive_frame_failure_test archive_inflate_test archive_data_test
+             archive_pack_test)
   add_executable(${name}_win ${CMAKE_SOURCE_DIR}/tests/native/${name}.cpp)
   target_include_directories(${name}_win PRIVATE ${CMAKE_SOURCE_DIR}/tests/native)
   target_compile_definitions(${name}_win PRIVATE NOCTIVA_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
-  target_link_libraries(${name}_win PRIVATE noctiva_core gtest gtest_main)
+  target_link_libraries(${name}_win PRIVATE vektool_lib noctiva_core gtest gtest_main)
   add_test(NAME ${name}_win COMMAND ${name}_win)
   set_tests_properties(${name}_win PROPERTIES TIMEOUT 300)
 endforeach()
