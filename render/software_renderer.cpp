@@ -187,10 +187,11 @@ void RenderReference(const uint32_t* shadowBuffer, const uint32_t* cutoutBuffer,
 // white draw replaces the colour by the alpha) and on the two filtered samples, which both follow
 // from the bilinearly filtered grey value g: cut-out = 255 - g, shadow = the shadow texels'
 // truncated S * (255 - v) / 255 interpolated at g. So the grey frame is resampled once per pixel
-// (a vertical pass into a row cache, then a horizontal pass), to 1/16 of a grey level, and mapped
-// through a table of finished pixels for the fill alpha B. A placement that overlaps an earlier
-// one finds other alphas than B there; it samples both textures exactly, pixel by pixel, so
-// that the earlier placement's rounding is not compounded by the table's.
+// (each source row once across the target's columns, then two such rows mixed per target row),
+// to 1/16 of a grey level, and mapped through a table of finished pixels for the fill alpha B. A
+// placement that overlaps an earlier one finds other alphas than B there; it samples both textures
+// exactly, pixel by pixel, so that the earlier placement's rounding is not compounded by the
+// table's.
 
 namespace {
 
