@@ -11,6 +11,10 @@ void UseBinaryStandardStreams() {
     _setmode(_fileno(stdout), _O_BINARY);
 }
 
+bool StandardErrorIsTerminal() {
+    return _isatty(_fileno(stderr)) != 0;
+}
+
 bool ReplaceFileAtomically(const std::string& from, const std::string& to) {
     // rename() refuses to replace an existing file on Windows.
     return MoveFileExA(from.c_str(), to.c_str(),

@@ -2,7 +2,12 @@
 
 #include <cstdio>
 
-ProgressLine::ProgressLine(std::string label) : label(std::move(label)) {}
+#include "platform_tools.h"
+
+ProgressLine::ProgressLine(std::string label) : label(std::move(label)) {
+    // In a log a line that rewrites itself is only noise.
+    if (!StandardErrorIsTerminal()) started = Clock::time_point::max();
+}
 
 ProgressLine::~ProgressLine() {
     Finish();

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-// Shows "label: N frames" on stderr once a job has run longer than a moment, refreshed a few
-// times a second; quick jobs print nothing.
+// Shows "label: N frames" on a terminal's stderr once a job has run longer than a moment,
+// refreshed a few times a second; quick jobs print nothing.
 class ProgressLine {
   public:
     explicit ProgressLine(std::string label);

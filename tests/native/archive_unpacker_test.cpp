@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#ifdef __linux__
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -262,6 +268,25 @@ TEST(ImageUnpacker, ArchiveOfNoFramesOpensButYieldsNone) {
     std::vector<uint8_t> frame;
     EXPECT_EQ(unpacker.TryReadFrame(0, frame).error, FrameError::NumberOutOfRange);
 }
+
+#ifdef __linux__
+TEST(ImageUnpacker, FileHeldByALockingWriterDoesNotOpen) {
+    // POSIX has no share modes; a writer that announces itself with an exclusive lock is the
+    // nearest thing to a file held open for writing elsewhere.
+    TempFile file(ArchiveOf(2, 1, {Deflate(Bytes{5, 6})}));
+    const int writer = ::open(file.Narrow().c_str(), O_RDWR);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+    ImageUnpacker unpacker;
+    EXPECT_EQ(unpacker.TryOpen(file.Wide().c_str()), OpenStatus::CannotOpen);
+    ::flock(writer, LOCK_UN);
+    EXPECT_TRUE(unpacker.Open(file.Wide()));
+    // Other readers are welcome meanwhile, and a locking writer is kept out.
+    EXPECT_TRUE(std::ifstream(file.path, std::ios::binary).is_open());
+    EXPECT_NE(::flock(writer, LOCK_EX | LOCK_NB), 0);
+    ::close(writer);
+}
+#endif
 
 #ifdef _WIN32
 TEST(ImageUnpacker, OthersMayReadButNotWriteWhileOpen) {
