@@ -125,12 +125,19 @@ OpenStatus ImageUnpacker::TryOpen(const wchar_t* path) {
     } catch (const std::exception&) {
         return Fail(OpenStatus::OutOfMemory);
     }
-    if (!ReadArchiveFile(fileHandle, index.data(), indexBytes, got) || got < indexBytes) {
+    // An empty index is a read of nothing, which cannot fail; skip handing the platform a null
+    // buffer.
+    if (indexBytes > 0 &&
+        (!ReadArchiveFile(fileHandle, index.data(), indexBytes, got) || got < indexBytes)) {
         return Fail(OpenStatus::IndexCutShort);
     }
     if (!TellArchiveFile(fileHandle, dataStart)) return Fail(OpenStatus::PositionUnknown);
     opened = true;
     return OpenStatus::Ok;
+}
+
+bool ImageUnpacker::FileSize(uint64_t& size) const {
+    return opened && ArchiveFileSize(fileHandle, size);
 }
 
 std::vector<uint8_t> ImageUnpacker::ReadFrame(uint32_t n) {

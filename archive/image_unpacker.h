@@ -89,6 +89,7 @@ class ImageUnpacker : public ImagePackerBase {
     const std::vector<FrameIndexEntry>& Index() const { return index; }
     uint32_t DataStart() const { return dataStart; }
     bool IsOpen() const { return opened; }
+    bool FileSize(uint64_t& size) const;
 
     // Frame n, Width() × Height() grey bytes, bottom row first. A frame that cannot be read
     // ends the process with exit status 0.

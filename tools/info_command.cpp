@@ -32,18 +32,6 @@ ArchiveSummary Summarize(const ImageUnpacker& unpacker, uint64_t fileSize) {
     return summary;
 }
 
-uint64_t FileSizeOf(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr || std::fseek(file, 0, SEEK_END) != 0) {
-        if (file) std::fclose(file);
-        FailInput(path + ": cannot measure the file");
-    }
-    const long size = std::ftell(file);
-    std::fclose(file);
-    if (size < 0) FailInput(path + ": cannot measure the file");
-    return static_cast<uint64_t>(size);
-}
-
 }  // namespace
 
 int InfoCommand(int argc, char** argv) {
@@ -51,7 +39,9 @@ int InfoCommand(int argc, char** argv) {
     const std::string path = argv[1];
     ImageUnpacker unpacker;
     OpenArchiveOrFail(unpacker, path);
-    const ArchiveSummary summary = Summarize(unpacker, FileSizeOf(path));
+    uint64_t fileSize = 0;
+    if (!unpacker.FileSize(fileSize)) FailInput(path + ": cannot measure the file");
+    const ArchiveSummary summary = Summarize(unpacker, fileSize);
     const auto& index = unpacker.Index();
 
     std::printf("width: %u\n", unpacker.Width());

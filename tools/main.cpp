@@ -58,5 +58,8 @@ int main(int argc, char** argv) {
     } catch (const std::bad_alloc&) {
         std::fputs("vektool: out of memory\n", stderr);
         return kExitBadInput;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "vektool: %s\n", error.what());
+        return kExitBadInput;
     }
 }
