@@ -1,0 +1,115 @@
+#include "app/overlay_window_win32.h"
+
+#include "app/app_state_win32.h"
+#include "resources/resource.h"
+
+namespace {
+
+constexpr UINT_PTR kStackingTimer = 1;
+constexpr UINT kStackingPeriodMs = 250;
+constexpr DWORD kOverlayExStyle = WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOPMOST;
+constexpr DWORD kOverlayStyle = WS_POPUP | WS_VISIBLE | WS_SYSMENU;
+
+bool KeepsStacking() {
+    return g_app.settings.keepOnTop || g_app.settings.keepAtBottom;
+}
+
+void RestoreStacking(HWND window) {
+    constexpr UINT kZOrderOnly = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
+    if (g_app.settings.keepOnTop) {
+        SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, kZOrderOnly);
+    } else if (g_app.settings.keepAtBottom) {
+        SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, kZOrderOnly);
+    }
+}
+
+void OnCreate(HWND window) {
+    g_app.window = window;
+    if (KeepsStacking()) SetTimer(window, kStackingTimer, kStackingPeriodMs, nullptr);
+    WindowGeometry geometry =
+        OverlayGeometry(g_app.settings, g_app.displays, CurrentVirtualScreen());
+    g_app.windowPosition = geometry.position;
+    g_app.windowSize = geometry.size;
+}
+
+// The worker may be waiting for the picture lock before it sees `running`; the caller must not
+// hold that lock here.
+void OnDestroy() {
+    g_app.running = false;
+    if (g_app.workerThread) {
+        WaitForSingleObject(g_app.workerThread, INFINITE);
+        CloseHandle(g_app.workerThread);
+        g_app.workerThread = nullptr;
+    }
+    PostQuitMessage(0);
+}
+
+void OnKeyDown(HWND window) {
+    if (!g_app.settings.exitOnKey) return;
+    g_app.running = false;
+    DestroyWindow(window);
+}
+
+}  // namespace
+
+VirtualScreen CurrentVirtualScreen() {
+    return VirtualScreen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                         GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                         GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+WindowGeometry OverlayGeometry(const PlaybackSettings& settings,
+                               const std::vector<DisplayEntry>& displays,
+                               const VirtualScreen& screen) {
+    const int32_t index = settings.monitorIndex;
+    if (settings.displayMode == ChosenMonitor && index >= 0 &&
+        static_cast<size_t>(index) < displays.size()) {
+        const DisplayEntry& d = displays[static_cast<size_t>(index)];
+        return WindowGeometry{POINT{d.left, d.top}, SIZE{d.right - d.left, d.bottom - d.top}};
+    }
+    return WindowGeometry{POINT{screen.x, screen.y}, SIZE{screen.width, screen.height}};
+}
+
+bool CreateOverlayWindow(int showCommand) {
+    const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_OWNDC;
+    windowClass.lpfnWndProc = OverlayWindowProc;
+    windowClass.hInstance = g_app.moduleHandle;
+    windowClass.hIcon = LoadIconW(g_app.moduleHandle, MAKEINTRESOURCEW(IDI_NOCTIVA));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = g_app.windowClassName;
+    windowClass.hIconSm = windowClass.hIcon;
+    ATOM atom = RegisterClassExW(&windowClass);
+
+    g_app.window = CreateWindowExW(kOverlayExStyle, reinterpret_cast<LPCWSTR>(atom),
+                                   g_app.windowTitle, kOverlayStyle, 0, 0, width, height, nullptr,
+                                   nullptr, g_app.moduleHandle, nullptr);
+    if (!g_app.window) return false;
+    ShowWindow(g_app.window, showCommand);
+    return true;
+}
+
+LRESULT CALLBACK OverlayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            OnCreate(window);
+            return 0;
+        case WM_DESTROY:
+            OnDestroy();
+            return 0;
+        case WM_WINDOWPOSCHANGED:
+        case WM_TIMER:
+            RestoreStacking(window);
+            return 0;
+        case WM_KEYDOWN:
+            OnKeyDown(window);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,126 @@
+// The process-wide set-up and its exit-time clean-up, run with a registrar that records the
+// clean-up instead of handing it to atexit, so that the test can run it and look.
+#include <windows.h>
+// The platform headers below need the types of <windows.h>.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app_state_win32.h"
+#include "app/process_exit_win32.h"
+#include "app/process_setup_win32.h"
+
+namespace {
+
+// ---- the picture lock ----
+
+BOOL WINAPI InitFails(LPCRITICAL_SECTION, DWORD) {
+    return FALSE;
+}
+
+int initCalls;
+BOOL WINAPI InitSucceeds(LPCRITICAL_SECTION lock, DWORD spin) {
+    ++initCalls;
+    return InitializeCriticalSectionAndSpinCount(lock, spin);
+}
+
+TEST(InitialisePictureLock, RaisesOutOfMemoryOnlyWhenTheSystemCannot) {
+    {
+        SCOPED_TRACE("initialisation fails");
+        CRITICAL_SECTION lock;
+        bool raised = false;
+        try {
+            InitialisePictureLock(lock, InitFails);
+        } catch (const PictureLockInitFailure& failure) {
+            raised = true;
+            EXPECT_EQ(failure.result, E_OUTOFMEMORY);
+        }
+        EXPECT_TRUE(raised);
+    }
+    {
+        SCOPED_TRACE("initialisation succeeds");
+        CRITICAL_SECTION lock;
+        initCalls = 0;
+        EXPECT_NO_THROW(InitialisePictureLock(lock, InitSucceeds));
+        EXPECT_EQ(initCalls, 1);
+        EnterCriticalSection(&lock);
+        LeaveCriticalSection(&lock);
+        DeleteCriticalSection(&lock);
+    }
+}
+
+// ---- set-up and clean-up ----
+
+std::vector<void (*)()> registered;
+
+int Record(void (*cleanUp)()) {
+    registered.push_back(cleanUp);
+    return 0;
+}
+
+// Stands in for a Direct3D reference: the clean-up only ever calls Release.
+std::vector<std::string> releases;
+
+struct FakeReference : IUnknown {
+    explicit FakeReference(const char* name) : name(name) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        releases.push_back(name);
+        return 0;
+    }
+    const char* name;
+};
+
+TEST(SetUpProcess, MakesTheProcessObjectsAndCleansUpInReverseOrder) {
+    registered.clear();
+    SetUpProcess(Record);
+
+    EXPECT_EQ(g_app.moduleHandle, GetModuleHandleW(nullptr));
+    ASSERT_NE(g_app.screenDC, nullptr);
+    EXPECT_GT(GetDeviceCaps(g_app.screenDC, HORZRES), 0);
+
+    // Unnamed, auto-reset, initially not set.
+    ASSERT_NE(g_app.frameReady, nullptr);
+    EXPECT_EQ(WaitForSingleObject(g_app.frameReady, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    SetEvent(g_app.frameReady);
+    EXPECT_EQ(WaitForSingleObject(g_app.frameReady, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(g_app.frameReady, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    EXPECT_TRUE(TryEnterCriticalSection(&g_app.pictureLock));
+    LeaveCriticalSection(&g_app.pictureLock);
+
+    // The shared objects' releases, registered in the order of creation.
+    ASSERT_EQ(registered.size(), 7u);
+    EXPECT_EQ(registered[1], &ReleaseDirect3DAtExit);
+    EXPECT_EQ(registered[2], &ReleaseDeviceAtExit);
+    EXPECT_EQ(registered[3], &ReleasePictureSurfaceAtExit);
+    EXPECT_EQ(registered[4], &DeletePictureLockAtExit);
+
+    FakeReference direct3D("direct3D"), device("device"), surface("pictureSurface");
+    g_app.direct3D = reinterpret_cast<IDirect3D9*>(static_cast<IUnknown*>(&direct3D));
+    g_app.device = reinterpret_cast<IDirect3DDevice9*>(static_cast<IUnknown*>(&device));
+    g_app.pictureSurface = reinterpret_cast<IDirect3DSurface9*>(static_cast<IUnknown*>(&surface));
+    g_app.displays.assign(3, DisplayEntry{});
+    g_app.monitors.assign(2, MonitorEntry{});
+
+    // What atexit would do: the last registered first.
+    releases.clear();
+    for (auto it = registered.rbegin(); it != registered.rend(); ++it) {
+        (*it)();
+        if (it == registered.rbegin()) {
+            SCOPED_TRACE("after the first clean-up");
+            EXPECT_EQ(g_app.displays.capacity(), 0u);
+            EXPECT_EQ(g_app.monitors.size(), 2u);
+        }
+    }
+    EXPECT_EQ(g_app.monitors.capacity(), 0u);
+    const std::vector<std::string> expected = {"pictureSurface", "device", "direct3D"};
+    EXPECT_EQ(releases, expected);
+    EXPECT_EQ(g_app.direct3D, nullptr);
+    EXPECT_EQ(g_app.device, nullptr);
+    EXPECT_EQ(g_app.pictureSurface, nullptr);
+}
+
+}  // namespace
