@@ -1,0 +1,105 @@
+#include "render/frame_renderer_win32.h"
+
+#include "app/process_exit_win32.h"
+
+namespace {
+
+void Check(HRESULT hr) {
+    if (FAILED(hr)) EndProcessNow();
+}
+
+TexturedQuad* RequireQuad(IDirect3DDevice9* device, int32_t width, int32_t height) {
+    TexturedQuad* quad = CreateTexturedQuad(device, width, height);
+    if (quad == nullptr) EndProcessNow();
+    return quad;
+}
+
+void SetBlend(IDirect3DDevice9* device, D3DBLEND source, D3DBLEND destination) {
+    Check(device->SetRenderState(D3DRS_SRCBLEND, source));
+    Check(device->SetRenderState(D3DRS_DESTBLEND, destination));
+}
+
+void DrawPlacement(const FrameResources& resources, IDirect3DDevice9* device,
+                   const Placement& placement) {
+    const int32_t x = placement.pictureLeft;
+    const int32_t y = placement.pictureTop;
+    const int32_t w = placement.pictureWidth;
+    const int32_t h = placement.pictureHeight;
+    Check(device->SetViewport(reinterpret_cast<const D3DVIEWPORT9*>(&placement.viewport)));
+    // Punch the frame's dark parts out of the fill, ...
+    SetBlend(device, D3DBLEND_ZERO, D3DBLEND_INVSRCALPHA);
+    Check(DrawQuad(resources.cutoutQuad, x, y, w, h));
+    // ... turn what is left into white premultiplied by its alpha, ...
+    SetBlend(device, D3DBLEND_DESTALPHA, D3DBLEND_ZERO);
+    Check(DrawQuad(resources.whiteQuad, x, y, w, h));
+    // ... and lay the shadow over it.
+    SetBlend(device, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+    Check(DrawQuad(resources.shadowQuad, x, y, w, h));
+}
+
+template <typename T>
+void ReleaseReference(T*& reference) {
+    if (reference != nullptr) reference->Release();
+    reference = nullptr;
+}
+
+}  // namespace
+
+FrameResources SetUpFrameResources(const PictureOutput& output, int32_t W, int32_t H) {
+    IDirect3DDevice9* device = output.device;
+    FrameResources resources;
+    resources.shadowQuad = RequireQuad(device, W, H);
+    resources.cutoutQuad = RequireQuad(device, W, H);
+    Check(device->CreateRenderTarget(output.width, output.height, D3DFMT_A8R8G8B8,
+                                     D3DMULTISAMPLE_NONE, 0, TRUE, &resources.renderTarget,
+                                     nullptr));
+    Check(device->SetRenderTarget(0, resources.renderTarget));
+
+    Check(device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE));
+    Check(device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA));
+    Check(device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA));
+    Check(device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE));
+    Check(device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR));
+    Check(device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR));
+    Check(device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP));
+    Check(device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP));
+
+    const size_t words = W > 0 && H > 0 ? size_t(W) * size_t(H) : 0;
+    resources.shadowBuffer.assign(words, 0);
+    resources.cutoutBuffer.assign(words, 0);
+
+    resources.whiteQuad = RequireQuad(device, 1, 1);
+    const uint32_t white = 0xFFFFFFFFu;
+    Check(UploadPixels(resources.whiteQuad, &white));
+    return resources;
+}
+
+void RenderFrame(const FrameResources& resources, IDirect3DDevice9* device,
+                 const std::vector<Placement>& placements, uint8_t B) {
+    Check(UploadPixels(resources.shadowQuad, resources.shadowBuffer.data()));
+    Check(UploadPixels(resources.cutoutQuad, resources.cutoutBuffer.data()));
+    Check(device->ColorFill(resources.renderTarget, nullptr, D3DCOLOR(B) << 24));
+    Check(device->BeginScene());
+    for (const Placement& placement : placements) DrawPlacement(resources, device, placement);
+    Check(device->EndScene());
+}
+
+void HandOverFrame(const FrameResources& resources, const PictureOutput& output) {
+    EnterCriticalSection(output.pictureLock);
+    // A failure here ends the process with the lock held; the exit clean-up copes with that.
+    Check(output.device->GetRenderTargetData(resources.renderTarget, output.pictureSurface));
+    LeaveCriticalSection(output.pictureLock);
+    SetEvent(output.frameReady);
+}
+
+void ReleaseFrameResources(FrameResources& resources) {
+    ReleaseTexturedQuad(resources.whiteQuad);
+    resources.whiteQuad = nullptr;
+    resources.cutoutBuffer = {};
+    resources.shadowBuffer = {};
+    ReleaseReference(resources.renderTarget);
+    ReleaseTexturedQuad(resources.cutoutQuad);
+    resources.cutoutQuad = nullptr;
+    ReleaseTexturedQuad(resources.shadowQuad);
+    resources.shadowQuad = nullptr;
+}

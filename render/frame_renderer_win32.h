@@ -1,0 +1,48 @@
+// The worker's Direct3D 9 side: device set-up, per-frame rendering, hand-over of the finished
+// picture and the release at the end of the run. A device failure ends the process (status 0).
+#pragma once
+
+#include <d3d9.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "render/placement.h"
+#include "render/textured_quad_win32.h"
+
+static_assert(sizeof(Viewport) == sizeof(D3DVIEWPORT9));
+
+// Where finished pictures go: AppState's device, picture surface, lock and event in the player.
+struct PictureOutput {
+    IDirect3DDevice9* device = nullptr;
+    IDirect3DSurface9* pictureSurface = nullptr;
+    CRITICAL_SECTION* pictureLock = nullptr;
+    HANDLE frameReady = nullptr;
+    int32_t width = 0;  // the picture surface's size, which the render target shares
+    int32_t height = 0;
+};
+
+// Everything the worker holds on the device for its whole run.
+struct FrameResources {
+    TexturedQuad* shadowQuad = nullptr;
+    TexturedQuad* cutoutQuad = nullptr;
+    IDirect3DSurface9* renderTarget = nullptr;
+    std::vector<uint32_t> shadowBuffer;  // W x H words, top row first
+    std::vector<uint32_t> cutoutBuffer;
+    TexturedQuad* whiteQuad = nullptr;
+};
+
+// Quads for a W x H frame, the render target of the output's size with its blend and sampler
+// states, the composition buffers and the white quad.
+FrameResources SetUpFrameResources(const PictureOutput& output, int32_t W, int32_t H);
+
+// Uploads the composition buffers, fills with black at opacity B and draws every placement.
+void RenderFrame(const FrameResources& resources, IDirect3DDevice9* device,
+                 const std::vector<Placement>& placements, uint8_t B);
+
+// Copies the render target into the picture surface under the lock, then sets frameReady.
+void HandOverFrame(const FrameResources& resources, const PictureOutput& output);
+
+// White quad, cut-out buffer, shadow buffer, render target, cut-out quad, shadow quad.
+void ReleaseFrameResources(FrameResources& resources);

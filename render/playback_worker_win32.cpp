@@ -1,0 +1,95 @@
+#include "render/playback_worker_win32.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "app/app_state_win32.h"
+#include "app/frame_clock.h"
+#include "app/process_exit_win32.h"
+#include "archive/image_unpacker.h"
+#include "render/compose.h"
+#include "render/frame_renderer_win32.h"
+#include "render/placement.h"
+#include "render/placement_win32.h"
+
+namespace {
+
+PictureOutput AppPictureOutput() {
+    PictureOutput output;
+    output.device = g_app.device;
+    output.pictureSurface = g_app.pictureSurface;
+    output.pictureLock = &g_app.pictureLock;
+    output.frameReady = g_app.frameReady;
+    output.width = g_app.windowSize.cx;
+    output.height = g_app.windowSize.cy;
+    return output;
+}
+
+// Frame index after a turn: a skip past the last frame starts over at frame 0 exactly.
+int32_t NextFrameIndex(int32_t index, int32_t advance, int32_t frameCount) {
+    const int64_t next = int64_t{index} + advance;
+    return next >= frameCount ? 0 : int32_t(next);
+}
+
+// One archive, its placements and device resources, from the opening of the archive to the
+// release of the resources.
+void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
+    ImageUnpacker unpacker;
+    unpacker.Open(archivePath);  // a missing archive ends the process at the first frame
+    const int32_t W = int32_t(unpacker.Width());
+    const int32_t H = int32_t(unpacker.Height());
+    const int32_t N = int32_t(unpacker.FrameCount());
+
+    FramePacer pacer;
+    pacer.Start();
+    const PlaybackSettings& settings = g_app.settings;
+    const PictureOutput output = AppPictureOutput();
+    std::vector<Placement> placements =
+        BuildPlacements(settings.displayMode, settings.monitorIndex, g_app.monitors, W, H,
+                        QueryVirtualScreen(), output.width, output.height);
+    FrameResources resources = SetUpFrameResources(output, W, H);
+
+    int32_t frameIndex = 0;
+    while (g_app.running.load()) {
+        {
+            const std::vector<uint8_t> frame = unpacker.ReadFrame(uint32_t(frameIndex));
+            if (hooks && hooks->frameRead) hooks->frameRead(hooks->context, frameIndex);
+            ComposeFrame(frame.data(), W, H, settings.shadowOpacity, resources.shadowBuffer.data(),
+                         resources.cutoutBuffer.data());
+            RenderFrame(resources, output.device, placements, settings.backgroundOpacity);
+            HandOverFrame(resources, output);
+            if (hooks && hooks->handedOver) hooks->handedOver(hooks->context, frameIndex);
+        }
+        const int32_t advance = settings.limitFps ? pacer.Wait() : 1;
+        frameIndex = NextFrameIndex(frameIndex, advance, N);
+        if (hooks && hooks->advanced) hooks->advanced(hooks->context, advance, frameIndex);
+    }
+
+    ReleaseFrameResources(resources);
+    placements = {};
+}
+
+}  // namespace
+
+std::wstring ArchivePathBeside(const wchar_t* executablePath) {
+    // Drive and directory, as splitting the path would give them, keep their trailing separator.
+    const std::wstring path = executablePath;
+    const size_t end = path.find_last_of(L"\\/:");
+    const std::wstring directory = end == std::wstring::npos ? L"" : path.substr(0, end + 1);
+    return directory + L"vek.bin";
+}
+
+unsigned RunPlayback(const std::wstring& archivePath, const WorkerHooks* hooks) {
+    NoteWorkerStarted();
+    Play(archivePath, hooks);
+    NoteWorkerEnded();
+    return 0;
+}
+
+unsigned __stdcall PlaybackWorker(void*) {
+    wchar_t executable[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, executable, MAX_PATH);
+    return RunPlayback(ArchivePathBeside(executable), nullptr);
+}

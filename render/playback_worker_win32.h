@@ -1,0 +1,25 @@
+// The playback worker: reads, composes, renders and hands over every frame of the archive
+// beside the executable, paced at 30 frames per second when asked, until `running` is cleared.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Observers of one run, for tests; the player passes none. Each pointer may be null.
+struct WorkerHooks {
+    void* context = nullptr;
+    void (*frameRead)(void* context, int32_t frameIndex) = nullptr;
+    void (*handedOver)(void* context, int32_t frameIndex) = nullptr;
+    // After the turn's pacing: the advance and the next frame index (wrapped).
+    void (*advanced)(void* context, int32_t advance, int32_t nextIndex) = nullptr;
+};
+
+// The archive beside an executable: its drive and directory followed by "vek.bin".
+std::wstring ArchivePathBeside(const wchar_t* executablePath);
+
+// The worker's run over the archive at `archivePath`, with AppState's device, picture surface,
+// lock, event, window size, settings and monitors. Returns 0 once `running` is found false.
+unsigned RunPlayback(const std::wstring& archivePath, const WorkerHooks* hooks);
+
+// Thread start routine (for _beginthreadex); the argument is not used.
+unsigned __stdcall PlaybackWorker(void* unused);

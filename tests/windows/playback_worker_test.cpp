@@ -1,0 +1,440 @@
+#include <gtest/gtest.h>
+#include <process.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/app_state_win32.h"
+#include "app/frame_clock.h"
+#include "render/playback_worker_win32.h"
+#include "render/software_renderer.h"
+#include "tests/windows/render_test_env.h"
+
+namespace {
+
+TEST(PlaybackWorker, ArchivePathIsTheExecutablesDirectoryPlusVekBin) {
+    struct Case {
+        const wchar_t* executable;
+        const wchar_t* archive;
+    };
+    const Case cases[] = {
+        {L"C:\\Tools\\app.exe", L"C:\\Tools\\vek.bin"},
+        {L"C:\\app.exe", L"C:\\vek.bin"},
+        {L"D:\\a b\\c.d\\noctiva.exe", L"D:\\a b\\c.d\\vek.bin"},
+        {L"\\\\server\\share\\bin\\x.exe", L"\\\\server\\share\\bin\\vek.bin"},
+        {L"Z:/unix/style/p.exe", L"Z:/unix/style/vek.bin"},
+        {L"C:app.exe", L"C:vek.bin"},
+        {L"app.exe", L"vek.bin"},
+    };
+    for (const Case& c : cases) {
+        const std::wstring archive = ArchivePathBeside(c.executable);
+        EXPECT_EQ(archive, c.archive) << "executable " << testing::PrintToString(c.executable);
+    }
+}
+
+constexpr int32_t kWidth = 96, kHeight = 72, kFrameW = 12, kFrameH = 9;
+
+// Frame i is flat grey 30 * i + 10, so a picture tells which frame it shows.
+uint8_t GreyOf(int32_t index) {
+    return uint8_t(30 * index + 10);
+}
+
+std::wstring WriteFlatArchive(const std::wstring& directory, int32_t frames) {
+    std::vector<std::vector<uint8_t>> content;
+    for (int32_t i = 0; i < frames; ++i) {
+        content.emplace_back(size_t(kFrameW) * kFrameH, GreyOf(i));
+    }
+    const std::wstring path = directory + L"vek.bin";
+    return WriteArchive(path, kFrameW, kFrameH, content) ? path : std::wstring();
+}
+
+// A clock whose every reading lies 301 ticks after the previous one, at 3,000 ticks per second
+// (a period of 100 ticks): every pacer wait finds itself three periods late and returns 3.
+class SkippingClock : public ClockSource {
+  public:
+    int64_t Counter() override { return 301 * readings++; }
+    int64_t Frequency() override { return 3000; }
+    void Sleep(uint32_t) override { ++sleeps; }
+    int64_t readings = 0;
+    int sleeps = 0;
+};
+
+// The platform's clock, with its sleeps counted.
+class CountingClock : public ClockSource {
+  public:
+    int64_t Counter() override { return PlatformClockSource().Counter(); }
+    int64_t Frequency() override { return PlatformClockSource().Frequency(); }
+    void Sleep(uint32_t ms) override {
+        sleeps.fetch_add(1);
+        PlatformClockSource().Sleep(ms);
+    }
+    std::atomic<int> sleeps{0};
+};
+
+// What the hooks saw. Clears `running` after `stopAfter` hand-overs (0: never).
+struct Observed {
+    std::vector<int32_t> reads;
+    std::vector<int32_t> handOvers;
+    std::vector<int32_t> advances;
+    std::atomic<int> handOverCount{0};
+    int stopAfter = 0;
+};
+
+WorkerHooks HooksFor(Observed& observed) {
+    WorkerHooks hooks;
+    hooks.context = &observed;
+    hooks.frameRead = [](void* context, int32_t index) {
+        static_cast<Observed*>(context)->reads.push_back(index);
+    };
+    hooks.handedOver = [](void* context, int32_t index) {
+        auto* o = static_cast<Observed*>(context);
+        o->handOvers.push_back(index);
+        if (o->handOverCount.fetch_add(1) + 1 == o->stopAfter) g_app.running.store(false);
+    };
+    hooks.advanced = [](void* context, int32_t advance, int32_t) {
+        static_cast<Observed*>(context)->advances.push_back(advance);
+    };
+    return hooks;
+}
+
+std::string Sequence(const std::vector<int32_t>& values) {
+    std::string text;
+    for (int32_t v : values) text += std::to_string(v) + " ";
+    return text;
+}
+
+int WorstDifference(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+    int worst = a.size() == b.size() ? 0 : 256;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            worst = std::max(worst,
+                             std::abs(int((a[i] >> shift) & 0xFF) - int((b[i] >> shift) & 0xFF)));
+        }
+    }
+    return worst;
+}
+
+// AppState as the main routine leaves it for the worker, on the shared device.
+class PlaybackWorkerTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        static bool lockMade = false;
+        if (!lockMade) InitializeCriticalSection(&g_app.pictureLock);
+        lockMade = true;
+        ASSERT_NE(SharedDevice(), nullptr);
+        g_app.device = SharedDevice();
+        g_app.pictureSurface = CreatePictureSurface(g_app.device, kWidth, kHeight);
+        ASSERT_NE(g_app.pictureSurface, nullptr);
+        g_app.frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        g_app.windowSize = {kWidth, kHeight};
+        g_app.settings = PlaybackSettings{};
+        g_app.settings.displayMode = ChosenMonitor;
+        g_app.settings.monitorIndex = 0;
+        g_app.settings.shadowOpacity = 210;
+        g_app.settings.backgroundOpacity = 40;
+        g_app.monitors = {MonitorEntry{0, 0, kWidth, kHeight}};
+        g_app.running.store(true);
+        directory = MakeTempDirectory(L"worker");
+        ASSERT_FALSE(directory.empty());
+    }
+    void TearDown() override {
+        UseClockSource(nullptr);
+        if (g_app.pictureSurface != nullptr) g_app.pictureSurface->Release();
+        g_app.pictureSurface = nullptr;
+        g_app.device = nullptr;
+        CloseHandle(g_app.frameReady);
+        g_app.frameReady = nullptr;
+        g_app.running.store(true);
+    }
+
+    // The picture the software renderer makes of frame `index` with the test's settings.
+    std::vector<uint32_t> ExpectedPicture(int32_t index) {
+        const std::vector<uint8_t> frame(size_t(kFrameW) * kFrameH, GreyOf(index));
+        SoftwareRenderer renderer(kFrameW, kFrameH, kWidth, kHeight,
+                                  {PlaceArea(0, 0, kWidth, kHeight, kFrameW, kFrameH)});
+        std::vector<uint32_t> picture(size_t(kWidth) * kHeight);
+        renderer.Render(frame.data(), g_app.settings.shadowOpacity,
+                        g_app.settings.backgroundOpacity, picture.data());
+        return picture;
+    }
+
+    std::wstring directory;
+};
+
+TEST_F(PlaybackWorkerTest, FrameIndexAdvancesWrapsAndPaces) {
+    struct Case {
+        const char* name;
+        int32_t frames;
+        bool limitFps;
+        int turns;
+        std::vector<int32_t> reads;  // frame indices read, turn by turn
+        int32_t advance;             // of every turn
+    };
+    const Case cases[] = {
+        {"one frame, uncapped", 1, false, 4, {0, 0, 0, 0}, 1},
+        {"one frame, capped and late", 1, true, 4, {0, 0, 0, 0}, 3},
+        {"uncapped, one by one", 4, false, 10, {0, 1, 2, 3, 0, 1, 2, 3, 0, 1}, 1},
+        // N - 2 + 3 lands on frame 0, not on the remainder 1.
+        {"skip past the end", 5, true, 5, {0, 3, 0, 3, 0}, 3},
+        {"skip to the last frame", 7, true, 5, {0, 3, 6, 0, 3}, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::wstring archive = WriteFlatArchive(directory, c.frames);
+        ASSERT_FALSE(archive.empty());
+        SkippingClock skipping;
+        CountingClock counting;
+        if (c.limitFps) {
+            UseClockSource(&skipping);
+        } else {
+            UseClockSource(&counting);
+        }
+        g_app.settings.limitFps = c.limitFps;
+        g_app.running.store(true);
+        ResetEvent(g_app.frameReady);
+        Observed observed;
+        observed.stopAfter = c.turns;
+        const WorkerHooks hooks = HooksFor(observed);
+        EXPECT_EQ(RunPlayback(archive, &hooks), 0u);
+        UseClockSource(nullptr);
+
+        EXPECT_EQ(observed.reads, c.reads) << "read " << Sequence(observed.reads);
+        EXPECT_EQ(observed.handOvers, c.reads) << "handed over " << Sequence(observed.handOvers);
+        EXPECT_EQ(observed.advances, std::vector<int32_t>(c.turns, c.advance))
+            << "advances " << Sequence(observed.advances);
+        EXPECT_EQ(skipping.sleeps + counting.sleeps.load(), 0) << "a late pacer never sleeps";
+        EXPECT_EQ(WaitForSingleObject(g_app.frameReady, 0), DWORD(WAIT_OBJECT_0));
+        // The picture surface holds the last frame read, with the settings' opacities.
+        const int worst =
+            WorstDifference(ReadSurface(g_app.pictureSurface), ExpectedPicture(c.reads.back()));
+        EXPECT_LE(worst, 3) << "picture of frame " << c.reads.back();
+    }
+}
+
+TEST_F(PlaybackWorkerTest, UncappedPlaybackNeverSleeps) {
+    const std::wstring archive = WriteFlatArchive(directory, 3);
+    ASSERT_FALSE(archive.empty());
+    CountingClock counting;
+    UseClockSource(&counting);
+    g_app.settings.limitFps = false;
+    Observed observed;
+    observed.stopAfter = 12;
+    const WorkerHooks hooks = HooksFor(observed);
+    RunPlayback(archive, &hooks);
+    EXPECT_EQ(observed.handOverCount.load(), 12);
+    EXPECT_EQ(counting.sleeps.load(), 0);
+    // The same archive capped to 30 frames per second does sleep between its frames.
+    g_app.settings.limitFps = true;
+    g_app.running.store(true);
+    Observed capped;
+    capped.stopAfter = 3;
+    const WorkerHooks cappedHooks = HooksFor(capped);
+    RunPlayback(archive, &cappedHooks);
+    EXPECT_GT(counting.sleeps.load(), 0);
+}
+
+ULONG References(IUnknown* object) {
+    object->AddRef();
+    return object->Release();
+}
+
+TEST_F(PlaybackWorkerTest, RunningAlreadyFalseReadsAndHandsOverNothing) {
+    const std::wstring archive = WriteFlatArchive(directory, 2);
+    ASSERT_FALSE(archive.empty());
+    const ULONG deviceReferences = References(g_app.device);
+    const std::vector<uint32_t> before = ReadSurface(g_app.pictureSurface);
+    g_app.running.store(false);
+    Observed observed;
+    const WorkerHooks hooks = HooksFor(observed);
+    EXPECT_EQ(RunPlayback(archive, &hooks), 0u);
+    EXPECT_TRUE(observed.reads.empty()) << Sequence(observed.reads);
+    EXPECT_TRUE(observed.handOvers.empty());
+    EXPECT_EQ(WaitForSingleObject(g_app.frameReady, 0), DWORD(WAIT_TIMEOUT));
+    EXPECT_EQ(ReadSurface(g_app.pictureSurface), before) << "the picture was not touched";
+    EXPECT_EQ(References(g_app.device), deviceReferences) << "every device resource released";
+}
+
+struct ThreadRun {
+    std::wstring archive;
+    const WorkerHooks* hooks;
+};
+
+unsigned __stdcall RunOnThread(void* argument) {
+    auto* run = static_cast<ThreadRun*>(argument);
+    return RunPlayback(run->archive, run->hooks);
+}
+
+TEST_F(PlaybackWorkerTest, ClearingRunningEndsTheWorkerWithinOneTurn) {
+    const std::wstring archive = WriteFlatArchive(directory, 3);
+    ASSERT_FALSE(archive.empty());
+    g_app.settings.limitFps = true;
+    Observed observed;
+    const WorkerHooks hooks = HooksFor(observed);
+    ThreadRun run{archive, &hooks};
+    HANDLE thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunOnThread, &run, 0, nullptr));
+    ASSERT_NE(thread, nullptr);
+    while (observed.handOverCount.load() < 3) Sleep(1);
+    g_app.running.store(false);
+    const int atClear = observed.handOverCount.load();
+    // Liveness, not speed: one turn at 30 frames per second takes some 33 ms.
+    const DWORD ended = WaitForSingleObject(thread, 10000);
+    EXPECT_EQ(ended, DWORD(WAIT_OBJECT_0)) << "the worker did not end";
+    if (ended != WAIT_OBJECT_0) TerminateThread(thread, 1);
+    CloseHandle(thread);
+    EXPECT_LE(observed.handOverCount.load(), atClear + 1)
+        << "at most the turn under way is finished";
+    EXPECT_EQ(observed.reads.size(), observed.handOvers.size()) << "a begun turn is finished";
+    EXPECT_EQ(observed.advances.size(), observed.handOvers.size()) << "and paced";
+}
+
+// ---- child processes: archives that end the process, and the real thread entry ----
+
+int WorkerArchiveChild(int argc, char** argv) {
+    if (argc < 1 || !StartChildLikeThePlayer(kWidth, kHeight)) return 2;
+    g_app.settings.displayMode = ChosenMonitor;
+    g_app.monitors = {MonitorEntry{0, 0, kWidth, kHeight}};
+    g_app.settings.limitFps = false;
+    Observed observed;
+    WorkerHooks hooks = HooksFor(observed);
+    hooks.handedOver = [](void*, int32_t index) {
+        std::printf("handed over %d\n", index);
+        std::fflush(stdout);
+    };
+    observed.stopAfter = 0;
+    const std::string path = argv[0];
+    RunPlayback(std::wstring(path.begin(), path.end()), &hooks);
+    Say("worker returned");
+    return 5;
+}
+REGISTER_CHILD_SCENARIO("worker-archive", WorkerArchiveChild);
+
+// The player's own entry, started as the main routine starts it, finding vek.bin beside this
+// executable.
+int RealEntryChild(int, char**) {
+    if (!StartChildLikeThePlayer(kWidth, kHeight)) return 2;
+    g_app.settings.displayMode = ChosenMonitor;
+    g_app.monitors = {MonitorEntry{0, 0, kWidth, kHeight}};
+    g_app.settings.shadowOpacity = 255;
+    g_app.settings.backgroundOpacity = 0;
+    HANDLE worker =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, PlaybackWorker, nullptr, 0, nullptr));
+    if (worker == nullptr) return 3;
+    if (WaitForSingleObject(g_app.frameReady, 20000) != WAIT_OBJECT_0) return 4;
+    Say("picture arrived");
+    EnterCriticalSection(&g_app.pictureLock);
+    const std::vector<uint32_t> picture = ReadSurface(g_app.pictureSurface);
+    LeaveCriticalSection(&g_app.pictureLock);
+    // The archive holds one black frame: opaque black over the whole window.
+    const bool black = !picture.empty() && std::all_of(picture.begin(), picture.end(),
+                                                       [](uint32_t p) { return p == 0xFF000000u; });
+    Say(black ? "picture is opaque black" : "picture is not opaque black");
+    g_app.running.store(false);
+    WaitForSingleObject(worker, INFINITE);
+    CloseHandle(worker);
+    Say("worker ended");
+    return 0;
+}
+REGISTER_CHILD_SCENARIO("real-entry", RealEntryChild);
+
+struct ChildRun {
+    int status = -1;
+    std::string output;
+};
+
+ChildRun RunProgram(const std::wstring& exe, const std::wstring& arguments) {
+    ChildRun run;
+    run.status = RunChild(exe, arguments, 60000, &run.output);
+    return run;
+}
+
+bool Has(const std::string& output, const std::string& text) {
+    return output.find(text) != std::string::npos;
+}
+
+std::string Narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end());
+}
+
+TEST(PlaybackWorkerProcess, UnreadableArchivesEndTheProcessWithStatusZero) {
+    const std::wstring directory = MakeTempDirectory(L"broken");
+    ASSERT_FALSE(directory.empty());
+    std::vector<std::vector<uint8_t>> frames(3, std::vector<uint8_t>(size_t(kFrameW) * kFrameH));
+    for (size_t i = 0; i < frames.size(); ++i) {
+        std::fill(frames[i].begin(), frames[i].end(), uint8_t(80 * i));
+    }
+    // Frame 2's stream damaged in place: its last bytes (the Adler-32 trailer) flipped.
+    const std::wstring damaged = directory + L"damaged.bin";
+    ASSERT_TRUE(WriteArchive(damaged, kFrameW, kFrameH, frames));
+    {
+        HANDLE file = CreateFileW(damaged.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        const LONG size = LONG(GetFileSize(file, nullptr));
+        uint8_t tail[2];
+        DWORD done = 0;
+        SetFilePointer(file, size - 2, nullptr, FILE_BEGIN);
+        ReadFile(file, tail, 2, &done, nullptr);
+        tail[0] ^= 0xFF, tail[1] ^= 0x55;
+        SetFilePointer(file, size - 2, nullptr, FILE_BEGIN);
+        WriteFile(file, tail, 2, &done, nullptr);
+        CloseHandle(file);
+    }
+    const std::wstring empty = directory + L"empty.bin";
+    ASSERT_TRUE(WriteArchive(empty, kFrameW, kFrameH, {}));
+
+    struct Case {
+        const char* name;
+        std::wstring path;
+        int handedOver;  // frames handed over before the process ends
+    };
+    const Case cases[] = {
+        {"missing archive", directory + L"absent.bin", 0},
+        {"no frames", empty, 0},
+        {"frame 2 damaged", damaged, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ChildRun run =
+            RunProgram(ModulePath(), L"--child=worker-archive \"" + c.path + L"\"");
+        EXPECT_EQ(run.status, 0) << run.output;
+        for (int i = 0; i < 3; ++i) {
+            const std::string line = "handed over " + std::to_string(i);
+            EXPECT_EQ(Has(run.output, line), i < c.handedOver) << line << "\n" << run.output;
+        }
+        EXPECT_FALSE(Has(run.output, "worker returned")) << run.output;
+        EXPECT_TRUE(Has(run.output, "clean-up")) << "the exit-time clean-up ran\n" << run.output;
+    }
+}
+
+TEST(PlaybackWorkerProcess, ThePlayerEntryPlaysTheArchiveBesideTheExecutable) {
+    struct Case {
+        const char* name;
+        bool withArchive;
+    };
+    const Case cases[] = {{"archive beside", true}, {"no archive beside", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::wstring directory = MakeTempDirectory(L"entry");
+        ASSERT_FALSE(directory.empty());
+        const std::wstring exe = directory + L"player-copy.exe";
+        ASSERT_TRUE(CopyFileW(ModulePath().c_str(), exe.c_str(), FALSE));
+        if (c.withArchive) {
+            ASSERT_TRUE(WriteArchive(directory + L"vek.bin", kFrameW, kFrameH,
+                                     {std::vector<uint8_t>(size_t(kFrameW) * kFrameH, 0)}));
+        }
+        // The archive beside the test program itself must not be the one found.
+        const ChildRun run = RunProgram(exe, L"--child=real-entry");
+        EXPECT_EQ(run.status, 0) << Narrow(exe) << "\n" << run.output;
+        EXPECT_EQ(Has(run.output, "picture arrived"), c.withArchive) << run.output;
+        if (c.withArchive) {
+            EXPECT_TRUE(Has(run.output, "picture is opaque black")) << run.output;
+            EXPECT_TRUE(Has(run.output, "worker ended")) << run.output;
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,198 @@
+// Frames per second of the worker's per-frame path on the Direct3D 9 device, next to the
+// software renderer doing the same work (decode, compose, render into a window-sized picture),
+// measured in one run. Also where the device path's time goes. Run it with
+// scripts/bench-windows.sh; under Wine the device is llvmpipe, so the figures say nothing about
+// a real graphics card.
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/app_state_win32.h"
+#include "archive/image_unpacker.h"
+#include "render/compose.h"
+#include "render/frame_renderer_win32.h"
+#include "render/playback_worker_win32.h"
+#include "render/software_renderer.h"
+#include "tests/windows/frame_patterns.h"
+#include "tests/windows/render_test_support.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
+constexpr int32_t kFrameW = 480, kFrameH = 360, kArchiveFrames = 24;
+
+struct Counter {
+    int handedOver = 0;
+    int stopAfter = 0;
+};
+
+// The worker's own loop, uncapped, for `frames` frames.
+double DeviceFramesPerSecond(const std::wstring& archive, int frames) {
+    Counter counter{0, frames};
+    WorkerHooks hooks;
+    hooks.context = &counter;
+    hooks.handedOver = [](void* context, int32_t) {
+        auto* c = static_cast<Counter*>(context);
+        if (++c->handedOver == c->stopAfter) g_app.running.store(false);
+    };
+    g_app.settings.limitFps = false;
+    g_app.running.store(true);
+    const Clock::time_point start = Clock::now();
+    RunPlayback(archive, &hooks);
+    return frames / Seconds(start, Clock::now());
+}
+
+// The same frames through the software renderer into a picture of the same size.
+double SoftwareFramesPerSecond(const std::wstring& archive, int frames, int32_t width,
+                               int32_t height) {
+    ImageUnpacker unpacker;
+    unpacker.Open(archive);
+    SoftwareRenderer renderer(kFrameW, kFrameH, width, height,
+                              {PlaceArea(0, 0, width, height, kFrameW, kFrameH)});
+    std::vector<uint32_t> picture(size_t(width) * height);
+    const Clock::time_point start = Clock::now();
+    for (int n = 0; n < frames; ++n) {
+        const std::vector<uint8_t> frame = unpacker.ReadFrame(uint32_t(n % kArchiveFrames));
+        renderer.Render(frame.data(), g_app.settings.shadowOpacity,
+                        g_app.settings.backgroundOpacity, picture.data());
+    }
+    return frames / Seconds(start, Clock::now());
+}
+
+// Waits until the device has done everything queued so far: the device works through a queue
+// of its own, so without this the copy-back would absorb the drawing's time.
+void Finish(IDirect3DDevice9* device) {
+    IDirect3DQuery9* query = nullptr;
+    if (FAILED(device->CreateQuery(D3DQUERYTYPE_EVENT, &query))) return;
+    query->Issue(D3DISSUE_END);
+    while (query->GetData(nullptr, 0, D3DGETDATA_FLUSH) == S_FALSE) {
+    }
+    query->Release();
+}
+
+struct Breakdown {
+    double readCompose = 0, upload = 0, draw = 0, copyBack = 0;
+};
+
+// The per-frame path step by step, each step waited for.
+Breakdown MeasureSteps(const std::wstring& archive, int frames, int32_t width, int32_t height) {
+    PictureOutput output{
+        g_app.device, g_app.pictureSurface, &g_app.pictureLock, g_app.frameReady, width, height};
+    ImageUnpacker unpacker;
+    unpacker.Open(archive);
+    FrameResources resources = SetUpFrameResources(output, kFrameW, kFrameH);
+    const std::vector<Placement> placements = {PlaceArea(0, 0, width, height, kFrameW, kFrameH)};
+    IDirect3DDevice9* device = g_app.device;
+    Breakdown total;
+    for (int n = 0; n < frames; ++n) {
+        const Clock::time_point t0 = Clock::now();
+        const std::vector<uint8_t> frame = unpacker.ReadFrame(uint32_t(n % kArchiveFrames));
+        ComposeFrame(frame.data(), kFrameW, kFrameH, g_app.settings.shadowOpacity,
+                     resources.shadowBuffer.data(), resources.cutoutBuffer.data());
+        const Clock::time_point t1 = Clock::now();
+        UploadPixels(resources.shadowQuad, resources.shadowBuffer.data());
+        UploadPixels(resources.cutoutQuad, resources.cutoutBuffer.data());
+        Finish(device);
+        const Clock::time_point t2 = Clock::now();
+        // The drawing of RenderFrame, without its uploads.
+        device->ColorFill(resources.renderTarget, nullptr,
+                          D3DCOLOR(g_app.settings.backgroundOpacity) << 24);
+        device->BeginScene();
+        for (const Placement& p : placements) {
+            device->SetViewport(reinterpret_cast<const D3DVIEWPORT9*>(&p.viewport));
+            const D3DBLEND blends[3][2] = {{D3DBLEND_ZERO, D3DBLEND_INVSRCALPHA},
+                                           {D3DBLEND_DESTALPHA, D3DBLEND_ZERO},
+                                           {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA}};
+            TexturedQuad* quads[3] = {resources.cutoutQuad, resources.whiteQuad,
+                                      resources.shadowQuad};
+            for (int draw = 0; draw < 3; ++draw) {
+                device->SetRenderState(D3DRS_SRCBLEND, blends[draw][0]);
+                device->SetRenderState(D3DRS_DESTBLEND, blends[draw][1]);
+                DrawQuad(quads[draw], p.pictureLeft, p.pictureTop, p.pictureWidth, p.pictureHeight);
+            }
+        }
+        device->EndScene();
+        Finish(device);
+        const Clock::time_point t3 = Clock::now();
+        HandOverFrame(resources, output);
+        const Clock::time_point t4 = Clock::now();
+        total.readCompose += Seconds(t0, t1);
+        total.upload += Seconds(t1, t2);
+        total.draw += Seconds(t2, t3);
+        total.copyBack += Seconds(t3, t4);
+    }
+    ReleaseFrameResources(resources);
+    const double perFrameMs = 1000.0 / frames;
+    return {total.readCompose * perFrameMs, total.upload * perFrameMs, total.draw * perFrameMs,
+            total.copyBack * perFrameMs};
+}
+
+bool Prepare(int32_t width, int32_t height, const TestDevice& device) {
+    if (g_app.pictureSurface != nullptr) g_app.pictureSurface->Release();
+    g_app.device = device.device;
+    g_app.pictureSurface = CreatePictureSurface(device.device, width, height);
+    g_app.windowSize = {width, height};
+    g_app.settings.displayMode = ChosenMonitor;
+    g_app.settings.monitorIndex = 0;
+    g_app.monitors = {MonitorEntry{0, 0, width, height}};
+    return g_app.pictureSurface != nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int frames = argc > 1 ? std::atoi(argv[1]) : 120;
+    const std::wstring directory = MakeTempDirectory(L"bench");
+    std::vector<std::vector<uint8_t>> content;
+    for (int i = 0; i < kArchiveFrames; ++i) {
+        content.push_back(
+            MakeFrame(i % 2 ? Pattern::Disc : Pattern::Gradient, kFrameW, kFrameH, i));
+    }
+    const std::wstring archive = directory + L"vek.bin";
+    if (directory.empty() || !WriteArchive(archive, kFrameW, kFrameH, content)) {
+        std::fprintf(stderr, "cannot write the benchmark archive\n");
+        return 1;
+    }
+    InitializeCriticalSection(&g_app.pictureLock);
+    g_app.frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    TestDevice device = CreateTestDevice(64, 64);
+    if (device.device == nullptr) {
+        std::fprintf(stderr, "no Direct3D 9 device\n");
+        return 1;
+    }
+    g_app.settings.shadowOpacity = 255;
+    g_app.settings.backgroundOpacity = 0;
+
+    std::printf(
+        "Direct3D 9 path on llvmpipe under Wine (not a real graphics card), %dx%d frames, "
+        "%d frames per size\n",
+        kFrameW, kFrameH, frames);
+    const int32_t sizes[][2] = {{1280, 720}, {1920, 1080}};
+    for (const auto& size : sizes) {
+        if (!Prepare(size[0], size[1], device)) return 1;
+        DeviceFramesPerSecond(archive, 5);  // warm up the device's shaders and caches
+        const double deviceFps = DeviceFramesPerSecond(archive, frames);
+        const double softwareFps = SoftwareFramesPerSecond(archive, frames, size[0], size[1]);
+        const Breakdown steps = MeasureSteps(archive, frames / 2, size[0], size[1]);
+        std::printf("%dx%d: device %.1f fps, software renderer %.1f fps, device/software %.2f\n",
+                    size[0], size[1], deviceFps, softwareFps, deviceFps / softwareFps);
+        std::printf(
+            "  device steps, each waited for (ms per frame): read+compose %.2f, upload "
+            "%.2f, fill+draw %.2f, GetRenderTargetData %.2f\n",
+            steps.readCompose, steps.upload, steps.draw, steps.copyBack);
+    }
+    g_app.pictureSurface->Release();
+    g_app.pictureSurface = nullptr;
+    g_app.device = nullptr;
+    ReleaseTestDevice(device);
+    return 0;
+}

@@ -1,0 +1,116 @@
+#include "tests/windows/render_test_env.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include "app/app_state_win32.h"
+#include "app/process_exit_win32.h"
+
+namespace {
+
+TestDevice g_shared;
+
+std::map<std::string, ChildScenario>& Scenarios() {
+    static std::map<std::string, ChildScenario> scenarios;
+    return scenarios;
+}
+
+// Runs last at exit (registered first): what the clean-up decided and did.
+void ReportCleanUp() {
+    const ExitPlan plan = CurrentExitPlan();
+    std::printf("clean-up hold=%d release=%d delete=%d device=%s surface=%s\n", plan.holdLock,
+                plan.releaseDeviceObjects, plan.deleteLock,
+                g_app.device == nullptr ? "released" : "kept",
+                g_app.pictureSurface == nullptr ? "released" : "kept");
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+void SharedDeviceEnvironment::SetUp() {
+    g_shared = CreateTestDevice(64, 64);
+    ASSERT_NE(g_shared.device, nullptr) << "no Direct3D 9 device with flags 0x26";
+}
+
+void SharedDeviceEnvironment::TearDown() {
+    ReleaseTestDevice(g_shared);
+}
+
+IDirect3DDevice9* SharedDevice() {
+    return g_shared.device;
+}
+
+DrawTarget CreateDrawTarget(IDirect3DDevice9* device, int32_t width, int32_t height) {
+    DrawTarget target;
+    if (FAILED(device->CreateRenderTarget(width, height, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0,
+                                          TRUE, &target.renderTarget, nullptr))) {
+        return target;
+    }
+    target.picture = CreatePictureSurface(device, width, height);
+    return target;
+}
+
+void ReleaseDrawTarget(DrawTarget& target) {
+    if (target.picture != nullptr) target.picture->Release();
+    if (target.renderTarget != nullptr) target.renderTarget->Release();
+    target = {};
+}
+
+std::vector<uint32_t> ReadDrawTarget(IDirect3DDevice9* device, const DrawTarget& target) {
+    if (FAILED(device->GetRenderTargetData(target.renderTarget, target.picture))) return {};
+    return ReadSurface(target.picture);
+}
+
+TestPictureOutput::TestPictureOutput(IDirect3DDevice9* device, int32_t width, int32_t height) {
+    InitializeCriticalSection(&lock);
+    output.device = device;
+    output.pictureSurface = CreatePictureSurface(device, width, height);
+    output.pictureLock = &lock;
+    output.frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    output.width = width;
+    output.height = height;
+}
+
+TestPictureOutput::~TestPictureOutput() {
+    if (output.pictureSurface != nullptr) output.pictureSurface->Release();
+    CloseHandle(output.frameReady);
+    DeleteCriticalSection(&lock);
+}
+
+ChildScenarioRegistration::ChildScenarioRegistration(const char* name, ChildScenario scenario) {
+    Scenarios()[name] = scenario;
+}
+
+int RunChildScenario(const char* name, int argc, char** argv) {
+    auto found = Scenarios().find(name);
+    if (found == Scenarios().end()) {
+        std::fprintf(stderr, "unknown child scenario %s\n", name);
+        return 99;
+    }
+    return found->second(argc, argv);
+}
+
+void Say(const char* text) {
+    std::printf("%s\n", text);
+    std::fflush(stdout);
+}
+
+bool StartChildLikeThePlayer(int32_t width, int32_t height) {
+    std::atexit(ReportCleanUp);
+    g_app.frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    std::atexit(ReleaseDirect3DAtExit);
+    std::atexit(ReleaseDeviceAtExit);
+    std::atexit(ReleasePictureSurfaceAtExit);
+    InitializeCriticalSection(&g_app.pictureLock);
+    std::atexit(DeletePictureLockAtExit);
+    TestDevice made = CreateTestDevice(width, height);
+    g_app.window = made.window;
+    g_app.direct3D = made.direct3D;
+    g_app.device = made.device;
+    g_app.windowSize = {width, height};
+    if (g_app.device == nullptr) return false;
+    g_app.pictureSurface = CreatePictureSurface(g_app.device, width, height);
+    return g_app.pictureSurface != nullptr;
+}
