@@ -2,8 +2,10 @@
 """Writes the named test archives under tests/data/archives and their expected outcomes.
 
 Run it again after changing a case; the files are committed so the tests need no generator.
-expected.txt: NAME <tab> open-fails | opens <tab> FRAMES <tab> BAD, where BAD lists
-"frame:reason text" for every frame that must fail, or "none".
+expected.txt lists every archive under tests/, by its path from tests/:
+PATH <tab> open-fails | opens <tab> FRAMES <tab> BAD, where BAD lists "frame:reason text" for
+every frame that must fail, or "none". The fuzzer's seed archives (written by vektool demo) are
+listed as wholly good.
 """
 
 import os
@@ -15,6 +17,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from write_archive import archive_of, lay_out, pattern, zlib_stream  # noqa: E402
 
 HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "archives")
+TESTS = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+SEEDS = os.path.join(TESTS, "fuzz", "corpus")
 
 
 def cases():
@@ -85,7 +89,11 @@ def main():
         with open(os.path.join(HERE, name), "wb") as f:
             f.write(content)
         bad_text = ";".join("%d:%s" % (n, reason) for n, reason in bad) or "none"
-        lines.append("\t".join([name, outcome, str(frames), bad_text]))
+        lines.append("\t".join(["data/archives/" + name, outcome, str(frames), bad_text]))
+    for name in sorted(os.listdir(SEEDS)):
+        with open(os.path.join(SEEDS, name), "rb") as f:
+            frames = struct.unpack("<3I", f.read(12))[2]
+        lines.append("\t".join(["fuzz/corpus/" + name, "opens", str(frames), "none"]))
     with open(os.path.join(HERE, "expected.txt"), "w") as f:
         f.write("\n".join(lines) + "\n")
     print("wrote %d archives to %s" % (len(lines), HERE))

@@ -1,7 +1,7 @@
-// The named archives under tests/data/archives, each with its expected outcome in
-// expected.txt: the reader must open exactly those that should open, decode exactly the frames
-// that should decode, give the expected reason for the others, and end the process with status
-// 0 when the player reads one of them.
+// Every archive under tests/, each with its expected outcome in data/archives/expected.txt: the
+// reader must open exactly those that should open, decode exactly the frames that should decode,
+// give the expected reason for the others, and end the process with status 0 when the player reads
+// one of them.
 
 #include <gtest/gtest.h>
 
@@ -16,11 +16,15 @@
 namespace {
 
 struct ExpectedArchive {
-    std::string name;
+    std::string name;  // path from tests/
     bool opens = false;
     uint32_t frames = 0;
     std::map<uint32_t, std::string> badFrames;  // frame -> text its reason must contain
 };
+
+std::filesystem::path TestsDirectory() {
+    return std::filesystem::path(NOCTIVA_TEST_DATA) / "..";
+}
 
 std::vector<ExpectedArchive> LoadExpectations() {
     const std::filesystem::path directory = std::filesystem::path(NOCTIVA_TEST_DATA) / "archives";
@@ -52,7 +56,7 @@ std::vector<ExpectedArchive> LoadExpectations() {
 }
 
 std::wstring PathOf(const std::string& name) {
-    const std::filesystem::path path = std::filesystem::path(NOCTIVA_TEST_DATA) / "archives" / name;
+    const std::filesystem::path path = TestsDirectory() / name;
 #ifdef _WIN32
     return path.wstring();
 #else
@@ -60,15 +64,15 @@ std::wstring PathOf(const std::string& name) {
 #endif
 }
 
-TEST(ArchiveData, EveryNamedArchiveIsListedAndThereAreEnough) {
+TEST(ArchiveData, EveryArchiveUnderTestsIsListedAndThereAreEnough) {
     const auto expected = LoadExpectations();
     ASSERT_GE(expected.size(), 20u);
     size_t files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(
-             std::filesystem::path(NOCTIVA_TEST_DATA) / "archives")) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(TestsDirectory())) {
         if (entry.path().extension() != ".vek") continue;
         ++files;
-        const std::string name = entry.path().filename().string();
+        const std::string name =
+            std::filesystem::relative(entry.path(), TestsDirectory()).generic_string();
         EXPECT_TRUE(std::any_of(expected.begin(), expected.end(),
                                 [&](const ExpectedArchive& e) { return e.name == name; }))
             << name << " has no line in expected.txt";

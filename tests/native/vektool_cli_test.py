@@ -136,12 +136,12 @@ class DumpAndInfo(Scratch):
 
 
 class AgreesWithTheReader(Scratch):
-    """check and dump give, for every archive under tests/data, the outcome the reader's own
-    tests expect (expected.txt)."""
+    """check and dump give, for every archive under tests/, the outcome the reader's own tests
+    expect (expected.txt)."""
 
     def test_check_and_dump_on_every_test_archive(self):
         for name, opens, frames, bad in read_expectations():
-            path = os.path.join(DATA, "archives", name)
+            path = os.path.join(DATA, "..", name)
             with self.subTest(archive=name):
                 code, out, err = run("check", path)
                 good = opens and frames > 0 and not bad
