@@ -169,9 +169,9 @@ TEST(ArchiveBuilder, DedupeSharesOnlyIdenticalPictures) {
 
 TEST(ArchiveBuilder, RefusesSizesTheFormatCannotHold) {
     const std::pair<uint32_t, uint32_t> sizes[] = {{0, 5}, {5, 0}, {65536, 65536}, {70000, 70000}};
-    for (const auto& [width, height] : sizes) {
-        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
-        EXPECT_NE(ErrorOf([&] { ArchiveBuilder(width, height, {}); }), "");
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(std::to_string(size.first) + "x" + std::to_string(size.second));
+        EXPECT_NE(ErrorOf([&] { ArchiveBuilder(size.first, size.second, {}); }), "");
     }
 }
 
@@ -239,10 +239,10 @@ TEST(Y4mReader, RejectsStreamsItCannotRead) {
         {"YUV4MPEG2 W3 H1 Cmono\nFRAME\nabcFRAME\nab", "frame 1 cut short"},
         {"YUV4MPEG2 W3 H1 Cmono\nFRAME\nabcXRAME\nabc", "missing FRAME"},
     };
-    for (const auto& [content, message] : cases) {
-        SCOPED_TRACE(content);
-        const std::string error = ErrorOf([&] { ReadY4m(content); });
-        EXPECT_NE(error.find(message), std::string::npos) << error;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        const std::string error = ErrorOf([&] { ReadY4m(c.first); });
+        EXPECT_NE(error.find(c.second), std::string::npos) << error;
     }
 }
 
