@@ -53,19 +53,18 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
 
     int32_t frameIndex = 0;
     while (g_app.running.load()) {
-        {
-            const std::vector<uint8_t> frame = unpacker.ReadFrame(uint32_t(frameIndex));
-            if (hooks && hooks->frameRead) hooks->frameRead(hooks->context, frameIndex);
-            ComposeFrame(frame.data(), W, H, settings.shadowOpacity, resources.shadowBuffer.data(),
-                         resources.cutoutBuffer.data());
-            RenderFrame(resources, output.device, placements, settings.backgroundOpacity);
-            HandOverFrame(resources, output);
-            if (hooks && hooks->handedOver) hooks->handedOver(hooks->context, frameIndex);
-        }
+        const std::vector<uint8_t> frame = unpacker.ReadFrame(uint32_t(frameIndex));
+        if (hooks && hooks->frameRead) hooks->frameRead(hooks->context, frameIndex);
+        ComposeFrame(frame.data(), W, H, settings.shadowOpacity, resources.shadowBuffer.data(),
+                     resources.cutoutBuffer.data());
+        RenderFrame(resources, output.device, placements, settings.backgroundOpacity);
+        HandOverFrame(resources, output);
+        if (hooks && hooks->handedOver) hooks->handedOver(hooks->context, frameIndex);
+
         const int32_t advance = settings.limitFps ? pacer.Wait() : 1;
         frameIndex = NextFrameIndex(frameIndex, advance, N);
         if (hooks && hooks->advanced) hooks->advanced(hooks->context, advance, frameIndex);
-    }
+    }  // the turn's frame is freed here
 
     ReleaseFrameResources(resources);
     placements = {};
