@@ -61,7 +61,9 @@ ExitPlan PlanExit(bool callerIsWorker, bool workerAlive, bool lockTaken) {
     ExitPlan plan;
     plan.holdLock = lockTaken && otherThreadAlive;
     plan.deleteLock = lockTaken && !otherThreadAlive;
-    plan.releaseDeviceObjects = callerIsWorker || !workerAlive;
+    // Without the lock, the thread that holds it may have stopped halfway through its picture
+    // work (the surface's device context still taken): leave the objects to the system.
+    plan.releaseDeviceObjects = lockTaken && (callerIsWorker || !workerAlive);
     return plan;
 }
 

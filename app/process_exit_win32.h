@@ -12,8 +12,9 @@
 //     then not deleted either, since that thread may be waiting on it;
 //  3. releases direct3D, device and pictureSurface only when no other thread can use them: when
 //     the worker has ended (or never started), or when the worker itself is the exiting thread
-//     (the main thread touches the device only through the picture surface, under the lock).
-//     While the worker lives and the main thread exits, the objects are left to the system.
+//     (the main thread touches the device only through the picture surface, under the lock), and
+//     in both cases only when the lock was taken. While the worker lives and the main thread
+//     exits, or when the lock was left to an ending thread, the objects are left to the system.
 // The presentation loop needs no check of its own: the held lock parks it.
 #pragma once
 
