@@ -59,7 +59,10 @@ ArchiveFileHandle OpenArchiveFile(const wchar_t* path) {
     if (fd < 0) return kInvalidArchiveFile;
     struct stat info {};
     // CreateFileW without backup semantics refuses directories; refuse anything but a file.
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+    // Only a writer's lock refuses the file: where the file system keeps no locks, read anyway.
+    const bool refused = ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+                         (::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK);
+    if (refused) {
         ::close(fd);
         return kInvalidArchiveFile;
     }
