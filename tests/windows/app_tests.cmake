@@ -32,12 +32,22 @@ set_tests_properties(monitor_list_two_monitors PROPERTIES LABELS two-monitors)
 noctiva_app_test(fps_label_tests fps_label_test_win32.cpp)
 add_test(NAME fps_label COMMAND fps_label_tests)
 
-# Set-up and presentation stand on the process-exit rules of the renderer's side.
-if(EXISTS ${PROJECT_SOURCE_DIR}/app/process_exit_win32.h AND
-   EXISTS ${PROJECT_SOURCE_DIR}/app/process_setup_win32.cpp)
-  noctiva_app_test(process_setup_tests process_setup_test_win32.cpp)
-  add_test(NAME process_setup COMMAND process_setup_tests)
+noctiva_app_test(process_setup_tests process_setup_test_win32.cpp)
+add_test(NAME process_setup COMMAND process_setup_tests)
 
-  noctiva_app_test(presentation_loop_tests presentation_loop_test_win32.cpp)
-  add_test(NAME presentation_loop COMMAND presentation_loop_tests)
-endif()
+noctiva_app_test(presentation_loop_tests presentation_loop_test_win32.cpp)
+add_test(NAME presentation_loop COMMAND presentation_loop_tests)
+
+# Measurement builds of the player: presentations, wall time and processor time printed at the
+# end, with the blocking loop and with the polling one (scripts/measure_player.sh).
+noctiva_add_player(noctiva_measure NOCTIVA_MEASURE)
+noctiva_add_player(noctiva_measure_polling NOCTIVA_MEASURE NOCTIVA_POLLING_LOOP)
+
+# End-to-end runs of the real player in the virtual desktop; vek.bin and vektool come from the
+# build (a host vektool when the build was given one).
+foreach(scenario blend quit-button escape missing-archive fps-label)
+  add_test(NAME e2e_${scenario}
+           COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/player_e2e.sh ${scenario}
+                   $<TARGET_FILE_DIR:noctiva> "${NOCTIVA_HOST_VEKTOOL}" ${CMAKE_BINARY_DIR}/e2e)
+  set_tests_properties(e2e_${scenario} PROPERTIES LABELS e2e TIMEOUT 120)
+endforeach()

@@ -1,0 +1,54 @@
+#include "app/process_setup_win32.h"
+
+#include <commctrl.h>
+#include <mmsystem.h>
+#include <objbase.h>
+
+#include <clocale>
+#include <vector>
+
+#include "app/app_state_win32.h"
+#include "app/process_exit_win32.h"
+
+namespace {
+
+void EndTimerResolutionAndCom() {
+    timeEndPeriod(1);
+    CoUninitialize();
+}
+
+void DestroyMonitorList() {
+    std::vector<MonitorEntry>().swap(g_app.monitors);
+}
+
+void DestroyDisplayList() {
+    std::vector<DisplayEntry>().swap(g_app.displays);
+}
+
+}  // namespace
+
+void InitialisePictureLock(CRITICAL_SECTION& lock, CriticalSectionInit init) {
+    if (!init(&lock, 0)) throw PictureLockInitFailure{E_OUTOFMEMORY};
+}
+
+void SetUpProcess(ExitRegistrar registerAtExit) {
+    setlocale(LC_ALL, "");
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    InitCommonControls();
+    timeBeginPeriod(1);
+    registerAtExit(EndTimerResolutionAndCom);
+
+    g_app.moduleHandle = GetModuleHandleW(nullptr);
+    g_app.screenDC = GetDC(nullptr);
+    g_app.frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+
+    registerAtExit(ReleaseDirect3DAtExit);
+    registerAtExit(ReleaseDeviceAtExit);
+    registerAtExit(ReleasePictureSurfaceAtExit);
+
+    InitialisePictureLock(g_app.pictureLock);
+    registerAtExit(DeletePictureLockAtExit);
+
+    registerAtExit(DestroyMonitorList);
+    registerAtExit(DestroyDisplayList);
+}

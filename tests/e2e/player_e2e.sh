@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# End-to-end runs of noctiva.exe in the virtual desktop (see scripts/vdesk.sh), one scenario per
+# call:
+#
+#   player_e2e.sh SCENARIO BIN_DIR VEKTOOL OUT_DIR
+#
+#   blend           shadow 50 and background 30 set with the keyboard, "実行" by Enter; the
+#                   screenshot must match the software renderer's picture of the same frame and
+#                   settings composited over the desktop colour; a key press then ends the
+#                   player with status 0 within a second
+#   quit-button     "終了" ends the player with status 0 and no overlay window ever appears
+#   escape          Esc in the dialog does the same
+#   missing-archive no vek.bin beside the player: playback ends it with status 0
+#   fps-label       "FPS表示(&F)" ticked: a yellow label on an opaque black box at the top left
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+scenario=$1
+source "$here/lib.sh" "$2" "$3" "$4/$scenario"
+size=${NOCTIVA_DESKTOP_SIZE:-1280x720}
+width=${size%x*}
+height=${size#*x}
+background=${NOCTIVA_BACKGROUND:-#336699}
+
+# A still picture: two identical frames, so whichever is on screen is the expected one.
+make_pattern_archive() {
+  local archive=$1
+  python3 "$here/make_pattern_archive.py" "$e2e_out/pattern.pgm" 320 240
+  vektool pack -o "$archive" "$e2e_out/pattern.pgm" "$e2e_out/pattern.pgm" >/dev/null
+}
+
+start_and_wait_dialog() {
+  start_player "$1"
+  dialog=$(wait_window "$dialog_title" 30) || fail "the settings dialog did not appear"
+  sleep 0.5
+}
+
+# Ends a running player with a key press; it must be gone with status 0 within a second.
+end_with_key() {
+  local overlay=$1
+  xdotool windowfocus "$overlay" 2>/dev/null || true
+  sleep 0.1
+  local start
+  start=$(now_ms)
+  xdotool key space
+  wait_player 5
+  local took=$(($(now_ms) - start))
+  echo "key press to exit: ${took} ms, status $player_status"
+  ((player_status == 0)) || fail "exit status $player_status after the key press"
+  ((took <= 1000)) || fail "the player took ${took} ms to end after the key press"
+}
+
+# The player must end by itself within SECONDS with status 0 and never show its overlay.
+expect_end_without_overlay() {
+  local seconds=$1
+  local deadline=$((SECONDS + seconds))
+  while kill -0 "$player_pid" 2>/dev/null && ((SECONDS < deadline)); do
+    if xdotool search --onlyvisible --name "$overlay_title" >/dev/null 2>&1; then
+      fail "an overlay window appeared"
+    fi
+    sleep 0.05
+  done
+  wait_player 1
+  echo "status $player_status"
+  ((player_status == 0)) || fail "exit status $player_status"
+}
+
+case "$scenario" in
+  blend)
+    make_pattern_archive "$e2e_out/pattern.vek"
+    dir=$(player_folder player "$e2e_out/pattern.vek")
+    start_and_wait_dialog "$dir"
+    # The shadow trackbar has the focus: five pages down to 50; then the background trackbar
+    # five pages up... from 0, three pages to 30.
+    press "$dialog" Prior Prior Prior Prior Prior Tab Next Next Next
+    sleep 0.3
+    screenshot "$e2e_out/dialog.png"
+    press "$dialog" Return
+    overlay=$(wait_window "$overlay_title" 20) || fail "no overlay window after 実行"
+    sleep 2
+    screenshot "$e2e_out/overlay.png"
+    # Trackbar 50 stores 127 and 30 stores 76.
+    vektool render "$e2e_out/pattern.vek" 0 -o "$e2e_out/expected.raw" --raw \
+      --desktop "${width}x${height}+0+0" --mode each --shadow 127 --background 76
+    convert "$e2e_out/overlay.png" -depth 8 "rgb:$e2e_out/overlay.rgb"
+    python3 "$here/compare_overlay.py" "$e2e_out/overlay.rgb" "$e2e_out/expected.raw" \
+      "$width" "$height" "$background" 3 || fail "the overlay differs from the expected picture"
+    end_with_key "$overlay"
+    ;;
+  quit-button)
+    dir=$(player_folder player "$e2e_bin/vek.bin")
+    start_and_wait_dialog "$dir"
+    # Backwards from the first control, the focus wraps round to the last one: "終了".
+    press "$dialog" shift+Tab Return
+    expect_end_without_overlay 5
+    ;;
+  escape)
+    dir=$(player_folder player "$e2e_bin/vek.bin")
+    start_and_wait_dialog "$dir"
+    press "$dialog" Escape
+    expect_end_without_overlay 5
+    ;;
+  missing-archive)
+    dir=$(player_folder player "")
+    start_and_wait_dialog "$dir"
+    press "$dialog" Return
+    wait_player 10
+    echo "status $player_status"
+    ((player_status == 0)) || fail "exit status $player_status without vek.bin"
+    ;;
+  fps-label)
+    dir=$(player_folder player "$e2e_bin/vek.bin")
+    start_and_wait_dialog "$dir"
+    press "$dialog" alt+f Return
+    overlay=$(wait_window "$overlay_title" 20) || fail "no overlay window after 実行"
+    sleep 1.5
+    screenshot "$e2e_out/overlay.png"
+    # The label's corner: yellow text on opaque black.
+    convert "$e2e_out/overlay.png" -crop 160x40+0+0 -depth 8 "rgb:$e2e_out/corner.rgb"
+    python3 - "$e2e_out/corner.rgb" <<'PY' || fail "no frame-rate label at the top left"
+import sys
+data = open(sys.argv[1], "rb").read()
+pixels = [data[i:i + 3] for i in range(0, len(data), 3)]
+yellow = sum(1 for r, g, b in pixels if r > 180 and g > 180 and b < 90)
+black = sum(1 for r, g, b in pixels if r < 20 and g < 20 and b < 20)
+print(f"label corner: {yellow} yellow and {black} black pixels")
+sys.exit(0 if yellow >= 20 and black >= 100 else 1)
+PY
+    end_with_key "$overlay"
+    ;;
+  *)
+    fail "unknown scenario $scenario"
+    ;;
+esac
+echo "PASS: $scenario"
