@@ -12,6 +12,8 @@
 #   escape          Esc in the dialog does the same
 #   missing-archive no vek.bin beside the player: playback ends it with status 0
 #   fps-label       "FPS表示(&F)" ticked: a yellow label on an opaque black box at the top left
+#   demo            the demo vek.bin with the default settings for a few seconds, screenshots of
+#                   the dialog and of the overlay, then a key press (scripts/run.sh)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 scenario=$1
@@ -126,6 +128,17 @@ print(f"label corner: {yellow} yellow and {black} black pixels")
 sys.exit(0 if yellow >= 20 and black >= 100 else 1)
 PY
     end_with_key "$overlay"
+    ;;
+  demo)
+    dir=$(player_folder player "$e2e_bin/vek.bin")
+    start_and_wait_dialog "$dir"
+    screenshot "$e2e_out/dialog.png"
+    press "$dialog" Return
+    overlay=$(wait_window "$overlay_title" 20) || fail "no overlay window after 実行"
+    sleep "${NOCTIVA_DEMO_SECONDS:-4}"
+    screenshot "$e2e_out/overlay.png"
+    end_with_key "$overlay"
+    echo "screenshots: $e2e_out/dialog.png $e2e_out/overlay.png"
     ;;
   *)
     fail "unknown scenario $scenario"
