@@ -51,3 +51,6 @@ foreach(scenario blend quit-button escape missing-archive fps-label)
                    $<TARGET_FILE_DIR:noctiva> "${NOCTIVA_HOST_VEKTOOL}" ${CMAKE_BINARY_DIR}/e2e)
   set_tests_properties(e2e_${scenario} PROPERTIES LABELS e2e TIMEOUT 120)
 endforeach()
+
+noctiva_app_test(resources_tests resources_test_win32.cpp)
+add_test(NAME resources COMMAND resources_tests)
