@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "app/app_state_win32.h"
@@ -82,7 +83,13 @@ std::wstring ArchivePathBeside(const wchar_t* executablePath) {
 
 unsigned RunPlayback(const std::wstring& archivePath, const WorkerHooks* hooks) {
     NoteWorkerStarted();
-    Play(archivePath, hooks);
+    try {
+        Play(archivePath, hooks);
+    } catch (const std::bad_alloc&) {
+        // Out of memory (a frame or the composition buffers): end like every other failure,
+        // rather than terminate abnormally from an exception nobody catches.
+        EndProcessNow();
+    }
     NoteWorkerEnded();
     return 0;
 }

@@ -312,6 +312,20 @@ int WorkerArchiveChild(int argc, char** argv) {
 }
 REGISTER_CHILD_SCENARIO("worker-archive", WorkerArchiveChild);
 
+// Memory running out inside a turn, as a frame's allocation would report it.
+int WorkerOutOfMemoryChild(int argc, char** argv) {
+    if (argc < 1 || !StartChildLikeThePlayer(kWidth, kHeight)) return 2;
+    g_app.settings.displayMode = ChosenMonitor;
+    g_app.monitors = {MonitorEntry{0, 0, kWidth, kHeight}};
+    WorkerHooks hooks;
+    hooks.frameRead = [](void*, int32_t) { throw std::bad_alloc(); };
+    const std::string path = argv[0];
+    RunPlayback(std::wstring(path.begin(), path.end()), &hooks);
+    Say("worker returned");
+    return 5;
+}
+REGISTER_CHILD_SCENARIO("worker-out-of-memory", WorkerOutOfMemoryChild);
+
 // The player's own entry, started as the main routine starts it, finding vek.bin beside this
 // executable.
 int RealEntryChild(int, char**) {
@@ -408,6 +422,18 @@ TEST(PlaybackWorkerProcess, UnreadableArchivesEndTheProcessWithStatusZero) {
         EXPECT_FALSE(Has(run.output, "worker returned")) << run.output;
         EXPECT_TRUE(Has(run.output, "clean-up")) << "the exit-time clean-up ran\n" << run.output;
     }
+}
+
+TEST(PlaybackWorkerProcess, RunningOutOfMemoryEndsTheProcessWithStatusZero) {
+    const std::wstring directory = MakeTempDirectory(L"memory");
+    ASSERT_FALSE(directory.empty());
+    const std::wstring archive = WriteFlatArchive(directory, 1);
+    ASSERT_FALSE(archive.empty());
+    const ChildRun run =
+        RunProgram(ModulePath(), L"--child=worker-out-of-memory \"" + archive + L"\"");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_FALSE(Has(run.output, "worker returned")) << run.output;
+    EXPECT_TRUE(Has(run.output, "clean-up")) << run.output;
 }
 
 TEST(PlaybackWorkerProcess, ThePlayerEntryPlaysTheArchiveBesideTheExecutable) {
