@@ -89,10 +89,11 @@ std::vector<Placement> NoArea(int32_t, int32_t, int32_t, int32_t) {
 }
 
 // Largest channel difference allowed between the device and the reference renderer, per
-// placement drawn over a pixel (measured on llvmpipe: 3 for one, 4 for two). llvmpipe rounds the
-// filtered texel to 8 bits before blending, where the reference keeps it exact; the shadow alpha
-// then enters twice (s x s), and each of the three stored blend results is rounded by llvmpipe's
-// own approximation of x * y / 255. The steps' errors add up.
+// placement drawn over a pixel (measured on llvmpipe under Wine: 3 for one, 4 for two). The
+// reference keeps the filtered texel exact and rounds each blend step to nearest; llvmpipe
+// filters and blends in 8-bit fixed point and rounds its own way. The shadow alpha enters twice
+// (s x s) and three blend results are stored at 8 bits, so the small differences add up; an
+// earlier placement's result then enters the next placement's blends.
 constexpr int kTolerancePerCovering = 3;
 
 int Tolerance(const PlacementCase& layout) {
