@@ -53,6 +53,11 @@ class PresentationLoop : public ::testing::Test {
         UnregisterClassW(L"LoopTestWindow", GetModuleHandleW(nullptr));
     }
     void Post(WPARAM n) { PostMessageW(window_, kLogged, n, 0); }
+    static void Drain() {
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        }
+    }
 
     HWND window_ = nullptr;
     HANDLE frameReady_ = nullptr;
@@ -112,14 +117,17 @@ TEST_F(PresentationLoop, ARefusedPictureEndsTheLoopWithZeroAtOnce) {
     }
 }
 
+// From another thread: a message for the loop after 100 ms, the finished picture after 300 ms.
 struct Setter {
     HANDLE event;
-    DWORD delayMs;
+    HWND window;
 };
 
-unsigned __stdcall SetLater(void* data) {
+unsigned __stdcall MessageThenPicture(void* data) {
     auto* setter = static_cast<Setter*>(data);
-    Sleep(setter->delayMs);
+    Sleep(100);
+    PostMessageW(setter->window, kLogged, 5, 0);
+    Sleep(200);
     SetEvent(setter->event);
     return 0;
 }
@@ -133,26 +141,33 @@ double ThreadCpuSeconds() {
     return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;
 }
 
-// A picture finished while the loop waits wakes it; the blocking loop uses next to no processor
-// time while it waits, the polling one keeps it busy (its figure is the control).
-TEST_F(PresentationLoop, APictureFinishedLaterWakesTheLoop) {
+// A message or a picture arriving while the loop waits wakes it; the blocking loop uses next to
+// no processor time while it waits, the polling one keeps it busy (its figure is the control).
+TEST_F(PresentationLoop, MessagesAndPicturesArrivingLaterWakeTheLoop) {
     double cpu[2] = {0, 0};
     for (LoopWaiting waiting : kBoth) {
         SCOPED_TRACE(Name(waiting));
-        Setter setter{frameReady_, 300};
-        HANDLE thread =
-            reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, SetLater, &setter, 0, nullptr));
+        events.clear();
+        ResetEvent(frameReady_);
+        Drain();
+        Setter setter{frameReady_, window_};
+        HANDLE thread = reinterpret_cast<HANDLE>(
+            _beginthreadex(nullptr, 0, MessageThenPicture, &setter, 0, nullptr));
         ASSERT_NE(thread, nullptr);
         const double before = ThreadCpuSeconds();
         const DWORD start = GetTickCount();
         int presented = 0;
         RunPresentationLoop(waiting, frameReady_, [&] {
             ++presented;
+            events.push_back("present");
             PostQuitMessage(0);
             return true;
         });
         const DWORD waited = GetTickCount() - start;
         cpu[waiting == LoopWaiting::Polling] = ThreadCpuSeconds() - before;
+        // The message wakes the loop too, but only the event brings a picture.
+        const std::vector<std::string> expected = {"message 5", "present"};
+        EXPECT_EQ(events, expected);
         EXPECT_EQ(presented, 1);
         EXPECT_GE(waited, 250u);
         WaitForSingleObject(thread, INFINITE);
