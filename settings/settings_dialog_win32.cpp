@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <cstdint>
-#include <iterator>
 
 #include "app/app_state_win32.h"
 #include "resources/resource.h"
