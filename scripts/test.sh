@@ -9,19 +9,22 @@ fuzz_seconds=${NOCTIVA_FUZZ_SECONDS:-60}
 
 bash scripts/setup.sh
 
-declare -A results
+summary=$(mktemp)
+trap 'rm -f "$summary"' EXIT
 stage() { echo; echo "=== $* ==="; }
+# ctest with its closing lines kept for the total at the end.
+run_ctest() { ctest "$@" | tee -a "$summary"; }
 
 stage "native build and tests"
 cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/native -j "$jobs"
-ctest --test-dir build/native --output-on-failure -j "$jobs"
+run_ctest --test-dir build/native --output-on-failure -j "$jobs"
 
 stage "native tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNOCTIVA_SANITIZE=ON >/dev/null
 cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build/asan --output-on-failure -j "$jobs" -LE benchmark
+  run_ctest --test-dir build/asan --output-on-failure -j "$jobs" -LE benchmark
 
 stage "fuzzing the archive reader for ${fuzz_seconds} s"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNOCTIVA_FUZZ=ON \
@@ -35,10 +38,13 @@ cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build build/windows -j "$jobs"
 # Wine tests run one at a time: they share one wineserver and one X display.
-scripts/vdesk.sh -- ctest --test-dir build/windows --output-on-failure -LE two-monitors
+scripts/vdesk.sh -- ctest --test-dir build/windows --output-on-failure -LE two-monitors | tee -a "$summary"
 if ctest --test-dir build/windows -N -L two-monitors | grep -q 'Total Tests: [1-9]'; then
-  scripts/vdesk.sh --two-monitors -- ctest --test-dir build/windows --output-on-failure -L two-monitors
+  scripts/vdesk.sh --two-monitors -- ctest --test-dir build/windows --output-on-failure -L two-monitors \
+    | tee -a "$summary"
 fi
 
+total=$(awk '/tests passed, .* tests failed out of/ {n += $NF} END {print n + 0}' "$summary")
 echo
 echo "all test stages passed"
+echo "tests: $total passed, 0 failed"
