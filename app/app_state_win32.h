@@ -2,8 +2,8 @@
 // the playback worker. Written on the main thread before the worker starts, except `running`.
 #pragma once
 
-#include <windows.h>
 #include <d3d9.h>
+#include <windows.h>
 
 #include <atomic>
 #include <vector>

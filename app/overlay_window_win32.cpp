@@ -1,6 +1,7 @@
 #include "app/overlay_window_win32.h"
 
 #include "app/app_state_win32.h"
+#include "render/placement_win32.h"
 #include "resources/resource.h"
 
 namespace {
@@ -26,8 +27,7 @@ void RestoreStacking(HWND window) {
 void OnCreate(HWND window) {
     g_app.window = window;
     if (KeepsStacking()) SetTimer(window, kStackingTimer, kStackingPeriodMs, nullptr);
-    WindowGeometry geometry =
-        OverlayGeometry(g_app.settings, g_app.displays, CurrentVirtualScreen());
+    WindowGeometry geometry = OverlayGeometry(g_app.settings, g_app.displays, QueryVirtualScreen());
     g_app.windowPosition = geometry.position;
     g_app.windowSize = geometry.size;
 }
@@ -51,12 +51,6 @@ void OnKeyDown(HWND window) {
 }
 
 }  // namespace
-
-VirtualScreen CurrentVirtualScreen() {
-    return VirtualScreen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
-                         GetSystemMetrics(SM_CXVIRTUALSCREEN),
-                         GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-}
 
 WindowGeometry OverlayGeometry(const PlaybackSettings& settings,
                                const std::vector<DisplayEntry>& displays,

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <memory>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -466,7 +467,7 @@ struct SoftwareRenderer::Impl {
 
 SoftwareRenderer::SoftwareRenderer(int32_t frameWidth, int32_t frameHeight, int32_t targetWidth,
                                    int32_t targetHeight, std::vector<Placement> placements)
-    : impl_(new Impl) {
+    : impl_(std::make_unique<Impl>()) {
     impl_->frameWidth = frameWidth;
     impl_->frameHeight = frameHeight;
     impl_->targetWidth = std::max(targetWidth, 0);
@@ -488,9 +489,7 @@ SoftwareRenderer::SoftwareRenderer(int32_t frameWidth, int32_t frameHeight, int3
     }
 }
 
-SoftwareRenderer::~SoftwareRenderer() {
-    delete impl_;
-}
+SoftwareRenderer::~SoftwareRenderer() = default;
 
 void SoftwareRenderer::Render(const uint8_t* frame, uint8_t S, uint8_t B, uint32_t* target) {
     impl_->FillAroundTablePlans(B, target);

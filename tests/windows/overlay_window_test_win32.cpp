@@ -10,6 +10,7 @@
 
 #include "app/app_state_win32.h"
 #include "app/overlay_window_win32.h"
+#include "render/placement_win32.h"
 #include "resources/resource.h"
 
 namespace {
@@ -173,7 +174,7 @@ TEST_F(OverlayWindow, CreationTakesTheGeometryOfTheDisplayMode) {
         g_app.displays = c.displays;
         ASSERT_NE(Create(), nullptr);
         const WindowGeometry expected =
-            OverlayGeometry(g_app.settings, g_app.displays, CurrentVirtualScreen());
+            OverlayGeometry(g_app.settings, g_app.displays, QueryVirtualScreen());
         EXPECT_EQ(g_app.windowPosition.x, expected.position.x);
         EXPECT_EQ(g_app.windowPosition.y, expected.position.y);
         EXPECT_EQ(g_app.windowSize.cx, expected.size.cx);
