@@ -11,7 +11,7 @@
 
 #include "command_line.h"
 #include "commands.h"
-#include "render/placement.h"
+#include "render/overlay_layout.h"
 #include "render/software_renderer.h"
 #include "settings/monitor_list.h"
 #include "settings/playback_settings.h"
@@ -149,16 +149,13 @@ RenderOptions ParseOptions(int argc, char** argv) {
     return options;
 }
 
-// The smallest rectangle around every monitor, as the platform reports the virtual screen.
-VirtualScreen VirtualScreenOf(const std::vector<MonitorRect>& monitors) {
-    MonitorRect bounds = monitors.front();
+// The desktop's monitors as the player's display list: the first one is the primary.
+std::vector<DisplayEntry> DisplaysOf(const std::vector<MonitorRect>& monitors) {
+    std::vector<DisplayEntry> displays;
     for (const MonitorRect& m : monitors) {
-        bounds.left = std::min(bounds.left, m.left);
-        bounds.top = std::min(bounds.top, m.top);
-        bounds.right = std::max(bounds.right, m.right);
-        bounds.bottom = std::max(bounds.bottom, m.bottom);
+        displays.push_back({m.left, m.top, m.right, m.bottom, displays.empty()});
     }
-    return {bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top};
+    return displays;
 }
 
 // The picture's words as the picture surface holds them: B, G, R, A bytes, rows top first.
@@ -219,27 +216,21 @@ int RenderCommand(int argc, char** argv) {
     const auto W = static_cast<int32_t>(unpacker.Width());
     const auto H = static_cast<int32_t>(unpacker.Height());
 
-    // The window covers the virtual screen, or the chosen monitor alone; the monitor list is
-    // taken with the window at the desktop origin, as the player takes it.
-    const VirtualScreen screen = VirtualScreenOf(options.monitors);
-    int32_t windowWidth = screen.width;
-    int32_t windowHeight = screen.height;
-    if (options.displayMode == ChosenMonitor) {
-        const MonitorRect& chosen = options.monitors[options.monitorIndex];
-        windowWidth = chosen.right - chosen.left;
-        windowHeight = chosen.bottom - chosen.top;
-    }
+    PlaybackSettings settings;
+    settings.displayMode = options.displayMode;
+    settings.monitorIndex = options.monitorIndex;
+    const std::vector<DisplayEntry> displays = DisplaysOf(options.monitors);
+    const OverlayLayout layout = LayOutOverlay(settings, displays, BoundingScreen(displays), W, H);
+    const int32_t windowWidth = layout.width;
+    const int32_t windowHeight = layout.height;
     if (windowWidth > kLargestWindow || windowHeight > kLargestWindow) {
         FailUsage("render: a window of " + std::to_string(windowWidth) + " x " +
                   std::to_string(windowHeight) + " pixels is beyond " +
                   std::to_string(kLargestWindow) + " on a side");
     }
-    const std::vector<Placement> placements = BuildPlacements(
-        options.displayMode, options.monitorIndex, MonitorEntriesFrom(options.monitors, 0, 0), W, H,
-        screen, windowWidth, windowHeight);
 
     std::vector<uint32_t> pixels(static_cast<size_t>(windowWidth) * windowHeight);
-    SoftwareRenderer renderer(W, H, windowWidth, windowHeight, placements);
+    SoftwareRenderer renderer(W, H, windowWidth, windowHeight, layout.placements);
     renderer.Render(frame.data(), options.shadow, options.background, pixels.data());
 
     if (options.raw) {
