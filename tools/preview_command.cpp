@@ -39,7 +39,10 @@ std::vector<std::string> EncoderArguments(const std::string& output) {
         return {"-vf",  even, "-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8",
                 "-b:v", "0",  "-crf", "36",         "-pix_fmt",  "yuv420p",  "-f",        "webm"};
     }
-    if (extension == ".gif") return {"-f", "gif"};
+    if (extension == ".gif") {
+        // A palette made from the animation itself: the fixed 3-3-2 one bands the greys.
+        return {"-vf", "split[a][b];[a]palettegen[p];[b][p]paletteuse", "-f", "gif"};
+    }
     FailUsage("preview: OUT must end in .mp4, .webm or .gif, not '" + output + "'");
 }
 
