@@ -1,6 +1,7 @@
 #include "pack_inputs.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 

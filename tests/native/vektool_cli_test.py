@@ -384,19 +384,6 @@ class Media(Packing):
         frames = [f[2] for f in self.frames_of(archive)]
         self.assertEqual(frames, [pictures[0]] * 2 + [pictures[1]] * 3 + [pictures[2]])
 
-    def test_stream_rates_convert_by_repeating_or_dropping(self):
-        planes = [bytes([n * 20]) * 6 for n in range(6)]
-        cases = [("30:1", [0, 1, 2, 3, 4, 5]), ("60:1", [0, 2, 4]), ("15:1", [0, 0, 1, 1, 2, 2,
-                  3, 3, 4, 4, 5, 5]), ("24:1", [0, 0, 1, 2, 3, 4, 4, 5])]
-        for rate, shown in cases:
-            with self.subTest(rate=rate):
-                archive, code, err = self.pack("-", stdin=y4m(3, 2, planes, rate=rate))
-                self.assertEqual(code, 0, err)
-                self.assertEqual([f[2] for f in self.frames_of(archive)],
-                                 [planes[n] for n in shown])
-                self.assertEqual(int(self.info(archive)["shared streams"]),
-                                 len(shown) - len(set(shown)))
-
     def test_limited_range_stream_stretches_black_and_white_to_the_ends(self):
         values = bytes([0, 15, 16, 17, 126, 127, 234, 235, 236, 255])
         expected = bytes([0, 0, 0, 1, 128, 129, 254, 255, 255, 255])

@@ -95,17 +95,6 @@ TEST(StretchLimitedRange, MapsSixteenTo235OntoTheWholeRange) {
     }
 }
 
-TEST(ResizePicture, KeepsFlatPicturesFlatAtAnySize) {
-    const GreyPicture flat{7, 5, Bytes(35, 77)};
-    for (const auto& [width, height] :
-         std::vector<std::pair<uint32_t, uint32_t>>{{7, 5}, {1, 1}, {64, 2}, {3, 40}}) {
-        const GreyPicture resized = ResizePicture(flat, width, height);
-        EXPECT_EQ(resized.pixels, Bytes(size_t{width} * height, 77)) << width << "x" << height;
-    }
-    const GreyPicture varied{4, 3, Pattern(12, 3)};
-    EXPECT_EQ(ResizePicture(varied, 4, 3).pixels, varied.pixels);
-}
-
 // The archive that frames with these showings give, through the packer with `jobs` threads.
 Bytes PackInParallel(const std::vector<Bytes>& pictures, const std::vector<uint32_t>& showings,
                      unsigned jobs) {
