@@ -61,8 +61,8 @@ bool OpenPipe(HANDLE& read, HANDLE& write, bool childReads) {
 }
 
 std::FILE* StreamOf(HANDLE handle, bool write) {
-    const int descriptor =
-        _open_osfhandle(reinterpret_cast<intptr_t>(handle), (write ? 0 : _O_RDONLY) | _O_BINARY);
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle),
+                                           (write ? _O_WRONLY : _O_RDONLY) | _O_BINARY);
     return descriptor < 0 ? nullptr : _fdopen(descriptor, write ? "wb" : "rb");
 }
 
