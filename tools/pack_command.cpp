@@ -94,7 +94,7 @@ std::string SizeText(uint32_t w, uint32_t h) {
 // differs.
 class FrameCollector : public FrameSink {
   public:
-    FrameCollector(const PackArguments& args) : args(args) {}
+    explicit FrameCollector(const PackArguments& args) : args(args) {}
 
     void Add(GreyPicture picture, uint32_t showings, const std::string& source) override {
         if (!builder) {
