@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Benchmark of the portable playback core: builds the native release tree and prints frames per
 # second of ReadFrame, ComposeFrame and the software renderer, each with its ratio to a memset and
-# a memcpy of its output's size, measured in the same run (medians of 5 repetitions).
+# a memcpy of its output's size, measured in the same run (medians of 5 repetitions); then
+# vektool pack's frames per second with one compressing thread next to one per core.
 # Extra arguments go to the benchmark, e.g. --benchmark_filter=Compose.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -7,6 +7,8 @@ packages=(
   # native build and tests
   build-essential cmake ninja-build pkg-config zlib1g-dev
   libgtest-dev googletest libbenchmark-dev libstb-dev python3
+  # vektool reads videos through ffmpeg, and its tests make their clips with it
+  ffmpeg
   # fuzzing
   clang libclang-rt-14-dev
   # Windows cross build

@@ -30,10 +30,23 @@ ArchiveBuilder::ArchiveBuilder(uint32_t width, uint32_t height, PackOptions opti
     }
 }
 
+std::vector<uint8_t> FrameStream(std::span<const uint8_t> topDownPixels, uint32_t width,
+                                 uint32_t height, int level) {
+    return CompressStream(FlipRows(topDownPixels, width, height), level);
+}
+
 void ArchiveBuilder::AddFrame(std::span<const uint8_t> topDownPixels) {
+    AddStream(FrameStream(topDownPixels, width, height, options.level));
+}
+
+void ArchiveBuilder::RepeatLastFrame(uint32_t times) {
+    if (index.empty()) return;
+    if (index.size() + times > kMaxFrameCount) FailInput("too many frames for one archive");
+    index.insert(index.end(), times, index.back());
+}
+
+void ArchiveBuilder::AddStream(std::span<const uint8_t> stream) {
     if (index.size() >= kMaxFrameCount) FailInput("too many frames for one archive");
-    const std::vector<uint8_t> stream =
-        CompressStream(FlipRows(topDownPixels, width, height), options.level);
     const std::string_view bytes(reinterpret_cast<const char*>(stream.data()), stream.size());
     const size_t hash = std::hash<std::string_view>{}(bytes);
 

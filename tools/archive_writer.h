@@ -22,6 +22,16 @@ class ArchiveBuilder {
     // Adds one picture given top row first (width × height bytes).
     void AddFrame(std::span<const uint8_t> topDownPixels);
 
+    // Adds a frame whose stream FrameStream made.
+    void AddStream(std::span<const uint8_t> stream);
+
+    // Shows the last frame `times` more times, through the same stream.
+    void RepeatLastFrame(uint32_t times);
+
+    uint32_t Width() const { return width; }
+    uint32_t Height() const { return height; }
+    int Level() const { return options.level; }
+
     uint32_t FrameCount() const { return static_cast<uint32_t>(index.size()); }
     size_t StoredStreams() const { return streamCount; }
 
@@ -41,6 +51,10 @@ class ArchiveBuilder {
 
 // One zlib stream of `pixels` at the given level.
 std::vector<uint8_t> CompressStream(std::span<const uint8_t> pixels, int level);
+
+// The stream that stores a picture given top row first: its rows turned over and compressed.
+std::vector<uint8_t> FrameStream(std::span<const uint8_t> topDownPixels, uint32_t width,
+                                 uint32_t height, int level);
 
 // Writes `bytes` to a temporary file beside `path` and renames it into place, so a failure
 // never leaves a half-written archive nor destroys an existing one. Throws ToolError.

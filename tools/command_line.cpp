@@ -17,6 +17,15 @@ uint32_t ParseNumber(const std::string& text, uint32_t low, uint32_t high,
     return static_cast<uint32_t>(value);
 }
 
+void ParseSize(const std::string& text, const std::string& what, uint32_t& width,
+               uint32_t& height) {
+    constexpr uint32_t kLargestSide = 16384;
+    const size_t x = text.find('x');
+    if (x == std::string::npos) FailUsage(what + " must look like 480x360, not '" + text + "'");
+    width = ParseNumber(text.substr(0, x), 1, kLargestSide, what + " width");
+    height = ParseNumber(text.substr(x + 1), 1, kLargestSide, what + " height");
+}
+
 void OpenArchiveOrFail(ImageUnpacker& unpacker, const std::string& path) {
     const OpenStatus status = unpacker.TryOpen(WidePathFromNative(path).c_str());
     if (status != OpenStatus::Ok) FailInput(path + ": " + DescribeOpenStatus(status));

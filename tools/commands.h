@@ -8,3 +8,5 @@ int DumpCommand(int argc, char** argv);
 int PackCommand(int argc, char** argv);
 int DemoCommand(int argc, char** argv);
 int RenderCommand(int argc, char** argv);
+int UnpackCommand(int argc, char** argv);
+int PreviewCommand(int argc, char** argv);

@@ -37,15 +37,44 @@ float CapsuleDistance(Vec p, Vec a, Vec b, float radius) {
     return Length(pa - ba * t) - radius;
 }
 
+// The distance to an ellipse, exact to a fraction of a pixel (a few steps towards the nearest
+// point of the outline), so that the edge is equally sharp all round and blocks of pixels can
+// be judged from their centre.
 float EllipseDistance(Vec p, Vec centre, float rx, float ry) {
-    const Vec q{(p.x - centre.x) / rx, (p.y - centre.y) / ry};
-    return (Length(q) - 1.0f) * std::min(rx, ry);
+    const float px = std::abs(p.x - centre.x), py = std::abs(p.y - centre.y);
+    float tx = 0.70710678f, ty = 0.70710678f;
+    for (int step = 0; step < 3; ++step) {
+        const float ex = (rx * rx - ry * ry) * tx * tx * tx / rx;
+        const float ey = (ry * ry - rx * rx) * ty * ty * ty / ry;
+        const float r = Length({rx * tx - ex, ry * ty - ey});
+        const float q = std::max(Length({px - ex, py - ey}), 1e-6f);
+        tx = std::clamp(((px - ex) * r / q + ex) / rx, 0.0f, 1.0f);
+        ty = std::clamp(((py - ey) * r / q + ey) / ry, 0.0f, 1.0f);
+        const float t = std::max(Length({tx, ty}), 1e-6f);
+        tx /= t;
+        ty /= t;
+    }
+    const float distance = Length({px - rx * tx, py - ry * ty});
+    const bool inside = (px * px) / (rx * rx) + (py * py) / (ry * ry) < 1.0f;
+    return inside ? -distance : distance;
 }
 
-// Union with a rounded seam of about k pixels, so joints look organic.
-float SmoothUnion(float a, float b, float k) {
-    const float h = std::clamp(0.5f + 0.5f * (b - a) / k, 0.0f, 1.0f);
-    return b + (a - b) * h - k * h * (1.0f - h);
+// A tube along a polyline whose radius changes smoothly from point to point: with many short
+// segments along a smooth curve, one smooth tapering stroke.
+float TubeDistance(Vec p, const std::vector<Vec>& points, const std::vector<float>& radii) {
+    float best = 1e9f;
+    for (size_t i = 0; i + 1 < points.size(); ++i) {
+        const Vec pa = p - points[i], ba = points[i + 1] - points[i];
+        const float t = std::clamp(Dot(pa, ba) / std::max(Dot(ba, ba), 1e-6f), 0.0f, 1.0f);
+        const float radius = radii[i] + (radii[i + 1] - radii[i]) * t;
+        best = std::min(best, Length(pa - ba * t) - radius);
+    }
+    return best;
+}
+
+Vec Bezier(Vec a, Vec b, Vec c, Vec d, float t) {
+    const float u = 1.0f - t;
+    return a * (u * u * u) + b * (3 * u * u * t) + c * (3 * u * t * t) + d * (t * t * t);
 }
 
 struct Box {
@@ -106,9 +135,9 @@ class Canvas {
     }
 
   private:
+    // The share of a pixel inside the outline, from its centre's distance to it.
     float Coverage(float distance) const {
-        const float t = std::clamp(0.5f - distance / softness, 0.0f, 1.0f);
-        return t * t * (3.0f - 2.0f * t);
+        return std::clamp(0.5f - distance / softness, 0.0f, 1.0f);
     }
     static void Blend(float& value, float grey, float coverage) {
         value += (grey - value) * coverage;
@@ -168,27 +197,33 @@ void PaintMoonFlower(Canvas& canvas, float width, float height, float scale, flo
         const float r = Length(d);
         const float angle = std::atan2(d.y, d.x);
         const float edge = radius * (1.0f - depth + depth * std::cos(5.0f * (angle - turn)));
-        return (r - edge) * 0.85f;
+        // Divided by the gradient of r - edge(angle), so that the petals' sides stay sharp.
+        const float slope =
+            5.0f * radius * depth * std::sin(5.0f * (angle - turn)) / std::max(r, 1.0f);
+        return (r - edge) / std::sqrt(1.0f + slope * slope);
     });
 }
 
-// Shapes made of capsules joined with rounded seams; all geometry is fixed before painting so
-// that the per-pixel work is only distances.
+// Shapes made of ellipses, triangles, capsules and tubes that overlap where they join: the
+// plain union of their outlines, so a join is as sharp as any other edge. All geometry is
+// fixed before painting, so that the per-pixel work is only distances.
 struct Capsule {
     Vec a, b;
     float radius;
-    float seam;  // width of the rounded join with what came before
 };
 
 struct Ellipse {
     Vec centre;
     float rx, ry;
-    float seam;
 };
 
 struct Triangle {
     Vec a, b, c;
-    float seam;
+};
+
+struct Tube {
+    std::vector<Vec> points;
+    std::vector<float> radii;
 };
 
 float TriangleDistance(Vec p, const Triangle& t) {
@@ -211,16 +246,14 @@ struct Figure {
     std::vector<Ellipse> ellipses;
     std::vector<Triangle> triangles;
     std::vector<Capsule> capsules;
+    std::vector<Tube> tubes;
 
     float Distance(Vec p) const {
         float d = 1e9f;
-        for (const Ellipse& e : ellipses) {
-            d = SmoothUnion(d, EllipseDistance(p, e.centre, e.rx, e.ry), e.seam);
-        }
-        for (const Triangle& t : triangles) d = SmoothUnion(d, TriangleDistance(p, t), t.seam);
-        for (const Capsule& c : capsules) {
-            d = SmoothUnion(d, CapsuleDistance(p, c.a, c.b, c.radius), c.seam);
-        }
+        for (const Ellipse& e : ellipses) d = std::min(d, EllipseDistance(p, e.centre, e.rx, e.ry));
+        for (const Triangle& t : triangles) d = std::min(d, TriangleDistance(p, t));
+        for (const Capsule& c : capsules) d = std::min(d, CapsuleDistance(p, c.a, c.b, c.radius));
+        for (const Tube& t : tubes) d = std::min(d, TubeDistance(p, t.points, t.radii));
         return d;
     }
 };
@@ -237,12 +270,18 @@ void PaintBird(Canvas& canvas, float width, float height, float scale, float loo
     const float flap = std::sin(kTau * (30.0f * loop + 0.33f * index));
     const float span = (12.0f - 2.0f * index) * scale;
     Figure bird;
-    bird.ellipses.push_back({body, 0.5f * span, 0.22f * span, 1.0f});
+    bird.ellipses.push_back({body, 0.5f * span, 0.22f * span});
     for (const float side : {-1.0f, 1.0f}) {
+        // Each wing one tapering stroke, bent at the elbow by a curve rather than a kink.
         const Vec elbow = body + Vec{side * span, -0.7f * span * flap};
         const Vec tip = elbow + Vec{side * 0.9f * span, 0.3f * span - 0.6f * span * flap};
-        bird.capsules.push_back({body, elbow, 0.2f * span, 2.0f * scale});
-        bird.capsules.push_back({elbow, tip, 0.1f * span, 1.5f * scale});
+        Tube wing;
+        for (int i = 0; i <= 8; ++i) {
+            const float t = i / 8.0f;
+            wing.points.push_back(Bezier(body, elbow, elbow, tip, t));
+            wing.radii.push_back((0.2f - 0.12f * t) * span);
+        }
+        bird.tubes.push_back(std::move(wing));
     }
     canvas.Paint(Around(body, 2.3f * span, 1.6f * span), 55.0f,
                  [&](Vec p) { return bird.Distance(p); });
@@ -259,38 +298,47 @@ void PaintCat(Canvas& canvas, float width, float height, float scale, float loop
     const float ground = 0.5f * (RidgeHeight(kNearHills, cx - 30.0f * s, width, height, loop) +
                                  RidgeHeight(kNearHills, cx + 30.0f * s, width, height, loop)) +
                          5.0f * s;
-    const float legLength = 30.0f * s;
+    const float legLength = 34.0f * s;
     const float arch = 0.5f - 0.5f * std::cos(kTau * 3.0f * loop);
     const float bob = 1.5f * s * std::sin(2.0f * walk);
-    const Vec body{cx, ground - legLength - 14.0f * s - 4.0f * s * arch + bob};
+    const Vec body{cx, ground - legLength - 10.0f * s - 4.0f * s * arch + bob};
     const Vec head{cx + 46.0f * s, body.y - 20.0f * s};
 
     Figure cat;
-    cat.ellipses.push_back({body, 44.0f * s, (17.0f + 5.0f * arch) * s, 1.0f});
-    cat.ellipses.push_back({head, 16.0f * s, 14.0f * s, 7.0f * s});
-    cat.capsules.push_back({head + Vec{12 * s, 4 * s}, head + Vec{19 * s, 6 * s}, 5.0f * s, 3 * s});
+    cat.ellipses.push_back({body, 42.0f * s, (17.0f + 5.0f * arch) * s});
+    // The chest and the rump: rounder than the ellipse's ends, so the legs meet a full body.
+    cat.ellipses.push_back({body + Vec{27.0f * s, 2.0f * s}, 16.0f * s, 16.0f * s});
+    cat.ellipses.push_back({body + Vec{-28.0f * s, 1.0f * s}, 16.0f * s, 15.0f * s});
+    cat.ellipses.push_back({head, 16.0f * s, 14.0f * s});
+    cat.capsules.push_back({body + Vec{28 * s, -4 * s}, head + Vec{-4 * s, 4 * s}, 11.0f * s});
+    cat.capsules.push_back({head + Vec{10 * s, 4 * s}, head + Vec{17 * s, 6 * s}, 5.0f * s});
     for (const float ear : {-1.0f, 1.0f}) {
         const Vec root = head + Vec{ear * 7.0f * s, -9.0f * s};
         cat.triangles.push_back({root + Vec{-6.0f * s, 2.0f * s}, root + Vec{6.0f * s, 2.0f * s},
-                                 root + Vec{(ear + 1.0f) * 2.0f * s, -13.0f * s}, 2.0f * s});
+                                 root + Vec{(ear + 1.0f) * 2.0f * s, -13.0f * s}});
     }
     // Legs: diagonal pairs swing together.
     const float hipX[4] = {-30.0f, -22.0f, 26.0f, 34.0f};
     const float phase[4] = {0.0f, 0.5f, 0.5f, 0.0f};
     for (int leg = 0; leg < 4; ++leg) {
         const float swing = 0.45f * std::sin(walk + kTau * phase[leg]);
-        const Vec hip{cx + hipX[leg] * s, body.y + 8.0f * s};
+        const Vec hip{cx + hipX[leg] * s, body.y + 4.0f * s};
         const Vec foot = hip + Vec{std::sin(swing), std::cos(swing)} * legLength;
-        cat.capsules.push_back({hip, foot, 4.0f * s, 4.0f * s});
+        cat.capsules.push_back({hip, foot, 4.5f * s});
     }
-    // Tail: a chain curling upward and swaying.
-    Vec joint{cx - 40.0f * s, body.y - 6.0f * s};
-    for (int i = 0; i < 7; ++i) {
-        const float angle = 3.5f + 0.32f * i + 0.35f * std::sin(kTau * 4.0f * loop - 0.7f * i);
-        const Vec next = joint + Vec{std::cos(angle), std::sin(angle)} * (9.0f * s);
-        cat.capsules.push_back({joint, next, (4.2f - 0.3f * i) * s, 2.0f * s});
-        joint = next;
+    // Tail: one curve that leaves the back, rises and sways at its tip, tapering as it goes.
+    const float sway = std::sin(kTau * 4.0f * loop);
+    const float lift = std::sin(kTau * 4.0f * loop - 0.9f);
+    const Vec root{cx - 36.0f * s, body.y - 6.0f * s};
+    const Vec tip = root + Vec{(-30.0f + 10.0f * sway) * s, (-46.0f + 4.0f * lift) * s};
+    Tube tail;
+    for (int i = 0; i <= 16; ++i) {
+        const float t = i / 16.0f;
+        tail.points.push_back(Bezier(root, root + Vec{-22.0f * s, -2.0f * s},
+                                     root + Vec{(-36.0f - 8.0f * sway) * s, -22.0f * s}, tip, t));
+        tail.radii.push_back((4.6f - 2.0f * t) * s);
     }
+    cat.tubes.push_back(std::move(tail));
     canvas.Paint(Around({cx, body.y - 10.0f * s}, 110.0f * s, 70.0f * s), 0.0f,
                  [&](Vec p) { return cat.Distance(p); });
 }
@@ -301,7 +349,8 @@ GreyPicture RenderDemoFrame(uint32_t width, uint32_t height, uint32_t frame, uin
     const float loop = frameCount == 0 ? 0.0f : float(frame % frameCount) / float(frameCount);
     const float w = float(width), h = float(height);
     const float scale = std::min(w / 480.0f, h / 360.0f);
-    Canvas canvas(width, height, std::max(1.0f, 2.5f * scale));
+    // Edges fade over one pixel: sharp outlines that still do not stair-step.
+    Canvas canvas(width, height, 1.0f);
 
     canvas.PaintBelow(RidgeLine(kFarHills, int(width), int(height), loop), 200.0f);
     PaintMoonFlower(canvas, w, h, scale, loop);

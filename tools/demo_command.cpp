@@ -11,14 +11,6 @@
 namespace {
 
 constexpr const char* kUsage = "usage: vektool demo -o ARCHIVE [--size WxH] [--frames N]";
-constexpr uint32_t kMaxSide = 8192;
-
-void ParseSize(const std::string& text, uint32_t& width, uint32_t& height) {
-    const size_t x = text.find('x');
-    if (x == std::string::npos) FailUsage("--size must look like 480x360, not '" + text + "'");
-    width = ParseNumber(text.substr(0, x), 1, kMaxSide, "--size width");
-    height = ParseNumber(text.substr(x + 1), 1, kMaxSide, "--size height");
-}
 
 }  // namespace
 
@@ -33,7 +25,7 @@ int DemoCommand(int argc, char** argv) {
         if (arg == "-o") {
             output = argv[++i];
         } else if (arg == "--size") {
-            ParseSize(argv[++i], width, height);
+            ParseSize(argv[++i], "--size", width, height);
         } else if (arg == "--frames") {
             frames = ParseNumber(argv[++i], 1, 100000, "--frames");
         } else {

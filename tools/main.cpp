@@ -15,11 +15,15 @@ constexpr const char* kUsage =
     "  info ARCHIVE                    size, frame count and stream sizes\n"
     "  check ARCHIVE                   decode every frame, list the bad ones\n"
     "  dump ARCHIVE N [-o FILE]        frame N as a binary PGM\n"
-    "  pack -o ARCHIVE [--level 0-9] [--dedupe] INPUT...\n"
-    "                                  PGM or PNG files, or - for YUV4MPEG2 on stdin\n"
+    "  pack -o ARCHIVE [--size WxH|source] [--fps N] [--invert] [--threshold N]\n"
+    "       [--jobs N] [--level 0-9] [--dedupe] INPUT...\n"
+    "                                  videos (through ffmpeg), GIFs, PGM or PNG files,\n"
+    "                                  YUV4MPEG2 (- for stdin), at 30 frames a second\n"
+    "  unpack ARCHIVE DIR              every frame as DIR/frame-00000.png, ...\n"
     "  demo -o ARCHIVE [--size WxH] [--frames N]\n"
     "                                  the built-in demo animation\n"
-    "  render ...                      play an archive into pictures\n";
+    "  render ...                      play an archive into pictures\n"
+    "  preview ARCHIVE -o OUT.mp4 ...  the overlay as a video (also .webm, .gif)\n";
 
 struct Command {
     const char* name;
@@ -27,8 +31,9 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"info", InfoCommand}, {"check", CheckCommand}, {"dump", DumpCommand},
-    {"pack", PackCommand}, {"demo", DemoCommand},   {"render", RenderCommand},
+    {"info", InfoCommand},     {"check", CheckCommand},     {"dump", DumpCommand},
+    {"pack", PackCommand},     {"demo", DemoCommand},       {"render", RenderCommand},
+    {"unpack", UnpackCommand}, {"preview", PreviewCommand},
 };
 
 int Run(int argc, char** argv) {

@@ -6,6 +6,8 @@
 #include "archive_writer.h"
 #include "command_line.h"
 #include "commands.h"
+#include "pack_inputs.h"
+#include "parallel_packer.h"
 #include "picture_io.h"
 #include "platform_tools.h"
 #include "progress.h"
@@ -13,25 +15,58 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: vektool pack -o ARCHIVE [--level 0-9] [--dedupe] INPUT...";
+constexpr const char* kUsage =
+    "usage: vektool pack -o ARCHIVE [--size WxH|source] [--fps N] [--invert] [--threshold N] "
+    "[--jobs N] [--level 0-9] [--dedupe] INPUT...";
+
+// How the grey of each frame becomes the shadow.
+struct Silhouette {
+    bool invert = false;
+    int threshold = -1;  // none
+};
 
 struct PackArguments {
     std::string output;
     PackOptions options;
+    SizeRule size;
+    Silhouette silhouette;
+    uint32_t pictureRate = kPlayerRate;
+    unsigned jobs = DefaultJobs();
     std::vector<std::string> inputs;
 };
+
+SizeRule ParseSizeRule(const std::string& text) {
+    if (text == "source") return {SizeRule::Source, 0, 0};
+    SizeRule rule{SizeRule::Exact, 0, 0};
+    ParseSize(text, "pack: --size", rule.width, rule.height);
+    return rule;
+}
 
 PackArguments ParsePackArguments(int argc, char** argv) {
     PackArguments args;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "-o" || arg == "--level") && i + 1 >= argc) FailUsage(kUsage);
+        const auto value = [&]() -> std::string {
+            if (i + 1 >= argc) FailUsage("pack: " + arg + " needs a value; " + kUsage);
+            return argv[++i];
+        };
         if (arg == "-o") {
-            args.output = argv[++i];
+            args.output = value();
         } else if (arg == "--level") {
-            args.options.level = static_cast<int>(ParseNumber(argv[++i], 0, 9, "--level"));
+            args.options.level = static_cast<int>(ParseNumber(value(), 0, 9, "--level"));
         } else if (arg == "--dedupe") {
             args.options.dedupe = true;
+        } else if (arg == "--size") {
+            args.size = ParseSizeRule(value());
+        } else if (arg == "--fps") {
+            args.pictureRate = ParseNumber(value(), 1, 1000, "pack: --fps");
+        } else if (arg == "--invert") {
+            args.silhouette.invert = true;
+        } else if (arg == "--threshold") {
+            args.silhouette.threshold =
+                static_cast<int>(ParseNumber(value(), 0, 255, "pack: --threshold"));
+        } else if (arg == "--jobs") {
+            args.jobs = ParseNumber(value(), 1, 1024, "pack: --jobs");
         } else if (arg.size() > 1 && arg[0] == '-') {
             FailUsage("pack: unknown option " + arg);
         } else {
@@ -42,71 +77,115 @@ PackArguments ParsePackArguments(int argc, char** argv) {
     return args;
 }
 
-// Adds pictures to one archive, taking its size from the first and naming the first that
-// differs.
-class FrameCollector {
-  public:
-    explicit FrameCollector(PackOptions options) : options(options) {}
+void ApplySilhouette(std::vector<uint8_t>& pixels, const Silhouette& silhouette) {
+    if (silhouette.threshold >= 0) {
+        for (uint8_t& v : pixels) v = v < silhouette.threshold ? 0 : 255;
+    }
+    if (silhouette.invert) {
+        for (uint8_t& v : pixels) v = static_cast<uint8_t>(255 - v);
+    }
+}
 
-    void Add(const GreyPicture& picture, const std::string& source) {
+std::string SizeText(uint32_t w, uint32_t h) {
+    return std::to_string(w) + "x" + std::to_string(h);
+}
+
+// Adds frames to one archive, taking its size from the first and naming the first that
+// differs.
+class FrameCollector : public FrameSink {
+  public:
+    explicit FrameCollector(const PackArguments& args) : args(args) {}
+
+    void Add(GreyPicture picture, uint32_t showings, const std::string& source) override {
         if (!builder) {
-            builder = std::make_unique<ArchiveBuilder>(picture.width, picture.height, options);
+            builder = std::make_unique<ArchiveBuilder>(picture.width, picture.height, args.options);
+            packer = std::make_unique<ParallelPacker>(*builder, args.jobs);
             firstSource = source;
-            width = picture.width;
-            height = picture.height;
-        } else if (picture.width != width || picture.height != height) {
+        } else if (picture.width != builder->Width() || picture.height != builder->Height()) {
             FailInput(source + " is " + SizeText(picture.width, picture.height) + ", but " +
-                      firstSource + " is " + SizeText(width, height) +
-                      ": all frames must share one size");
+                      firstSource + " is " + SizeText(builder->Width(), builder->Height()) +
+                      ": all frames must share one size" +
+                      (args.size.kind == SizeRule::Exact ? "" : " (--size WxH scales them)"));
         }
-        builder->AddFrame(picture.pixels);
-        progress.Update(builder->FrameCount());
+        ApplySilhouette(picture.pixels, args.silhouette);
+        packer->Add(std::move(picture.pixels), showings);
+        frames += showings;
+        progress.Update(frames);
     }
 
     bool Empty() const { return !builder; }
-    void Finish() { progress.Finish(); }
-    const ArchiveBuilder& Result() const { return *builder; }
 
-  private:
-    static std::string SizeText(uint32_t w, uint32_t h) {
-        return std::to_string(w) + "x" + std::to_string(h);
+    const ArchiveBuilder& Finish() {
+        packer->Finish();
+        progress.Finish();
+        return *builder;
     }
 
-    PackOptions options;
+  private:
+    const PackArguments& args;
     std::unique_ptr<ArchiveBuilder> builder;
+    std::unique_ptr<ParallelPacker> packer;
     std::string firstSource;
-    uint32_t width = 0;
-    uint32_t height = 0;
+    uint64_t frames = 0;
     ProgressLine progress{"vektool: pack"};
 };
 
-void AddStandardInput(FrameCollector& collector) {
-    UseBinaryStandardStreams();
-    Y4mReader reader(stdin, "standard input");
-    GreyPicture picture;
-    for (uint64_t n = 0; reader.Next(picture); ++n) {
-        collector.Add(picture, "frame " + std::to_string(n) + " of standard input");
+void AddInput(const std::string& input, const PackArguments& args, RateConverter& pictureRate,
+              FrameCollector& collector) {
+    if (input == "-") {
+        UseBinaryStandardStreams();
+        if (ReadY4mStream(stdin, "standard input", args.size, collector) == 0) {
+            FailInput("standard input holds no frames");
+        }
+        return;
     }
+    switch (KindOfInput(input)) {
+        case InputKind::Picture: {
+            const uint32_t showings = pictureRate.Next(1);
+            GreyPicture picture = SizedPicture(ReadPictureFile(input), args.size, false);
+            if (showings > 0) collector.Add(std::move(picture), showings, input);
+            return;
+        }
+        case InputKind::Gif:
+            ReadGifFile(input, args.size, collector);
+            return;
+        case InputKind::Y4m: {
+            std::FILE* file = std::fopen(input.c_str(), "rb");
+            if (file == nullptr) FailInput(input + ": cannot open");
+            const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, std::fclose);
+            if (ReadY4mStream(file, input, args.size, collector) == 0) {
+                FailInput(input + ": the stream holds no frames");
+            }
+            return;
+        }
+        case InputKind::Video:
+            ReadVideoFile(input, args.size, collector);
+            return;
+    }
+}
+
+void PrintSummary(const std::string& output, const ArchiveBuilder& result, size_t bytes) {
+    const double seconds = double(result.FrameCount()) / kPlayerRate;
+    const double megabytesPerMinute = seconds > 0 ? bytes / 1e6 * 60.0 / seconds : 0.0;
+    std::fprintf(stderr,
+                 "vektool: pack: %s: %s, %u frames (%.1f s at %u frames a second), %zu streams, "
+                 "%zu bytes, %.1f MB per minute\n",
+                 output.c_str(), SizeText(result.Width(), result.Height()).c_str(),
+                 result.FrameCount(), seconds, kPlayerRate, result.StoredStreams(), bytes,
+                 megabytesPerMinute);
 }
 
 }  // namespace
 
 int PackCommand(int argc, char** argv) {
     const PackArguments args = ParsePackArguments(argc, argv);
-    FrameCollector collector(args.options);
-    for (const std::string& input : args.inputs) {
-        if (input == "-") {
-            AddStandardInput(collector);
-        } else {
-            collector.Add(ReadPictureFile(input), input);
-        }
-    }
-    collector.Finish();
+    FrameCollector collector(args);
+    RateConverter pictureRate(args.pictureRate);
+    for (const std::string& input : args.inputs) AddInput(input, args, pictureRate, collector);
     if (collector.Empty()) FailInput("pack: the input holds no frames");
-    const ArchiveBuilder& result = collector.Result();
+    const ArchiveBuilder& result = collector.Finish();
     const std::vector<uint8_t> archive = result.Serialize();
     WriteFileReplacing(args.output, archive);
-    std::fprintf(stderr, "vektool: pack: %s: %u frames, %zu streams, %zu bytes\n",
-                 args.output.c_str(), result.FrameCount(), result.StoredStreams(), archive.size());
+    PrintSummary(args.output, result, archive.size());
     return 0;
 }

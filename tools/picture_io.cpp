@@ -1,6 +1,7 @@
 #include "picture_io.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -10,9 +11,12 @@
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
+#define STBI_ONLY_GIF
 #define STBI_NO_STDIO
 #define STBI_FAILURE_USERMSG
 #include <stb_image.h>
+#define STB_IMAGE_RESIZE_IMPLEMENTATION
+#include <stb_image_resize.h>
 
 namespace {
 
@@ -132,6 +136,57 @@ GreyPicture ReadPictureFile(const std::string& path) {
     FailInput(path + ": neither a binary PGM (P5) nor a PNG file");
 }
 
+GreyAnimation DecodeGif(std::span<const uint8_t> bytes, const std::string& name) {
+    if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
+        FailInput(name + ": GIF file too large");
+    }
+    int width = 0, height = 0, layers = 0, channels = 0;
+    int* delays = nullptr;
+    stbi_uc* data = stbi_load_gif_from_memory(bytes.data(), static_cast<int>(bytes.size()), &delays,
+                                              &width, &height, &layers, &channels, 1);
+    if (data == nullptr || layers <= 0) {
+        stbi_image_free(data);
+        stbi_image_free(delays);
+        const char* reason = stbi_failure_reason();
+        FailInput(name + ": the GIF holds no frames" + (reason ? std::string(": ") + reason : ""));
+    }
+    GreyAnimation animation;
+    const size_t count = size_t(width) * size_t(height);
+    for (int n = 0; n < layers; ++n) {
+        const stbi_uc* frame = data + count * n;
+        animation.frames.push_back(
+            {uint32_t(width), uint32_t(height), std::vector<uint8_t>(frame, frame + count)});
+        animation.delaysMs.push_back(delays[n] > 0 ? uint32_t(delays[n]) : 100);
+    }
+    stbi_image_free(data);
+    stbi_image_free(delays);
+    CheckPictureSize(uint32_t(width), uint32_t(height), name);
+    return animation;
+}
+
+GreyPicture ResizePicture(const GreyPicture& picture, uint32_t width, uint32_t height) {
+    if (picture.width == width && picture.height == height) return picture;
+    GreyPicture resized{width, height, std::vector<uint8_t>(size_t{width} * height)};
+    if (stbir_resize_uint8(picture.pixels.data(), int(picture.width), int(picture.height), 0,
+                           resized.pixels.data(), int(width), int(height), 0, 1) == 0) {
+        FailInput("cannot scale a picture to " + std::to_string(width) + "x" +
+                  std::to_string(height));
+    }
+    return resized;
+}
+
+void StretchLimitedRange(std::span<uint8_t> pixels) {
+    static const auto table = [] {
+        std::array<uint8_t, 256> values{};
+        for (int y = 0; y < 256; ++y) {
+            const int stretched = ((y - 16) * 255 * 2 + 219) / (219 * 2);  // rounded
+            values[y] = static_cast<uint8_t>(std::clamp(y < 16 ? 0 : stretched, 0, 255));
+        }
+        return values;
+    }();
+    for (uint8_t& value : pixels) value = table[value];
+}
+
 std::vector<uint8_t> EncodePgm(const GreyPicture& picture) {
     const std::string head =
         "P5\n" + std::to_string(picture.width) + " " + std::to_string(picture.height) + "\n255\n";
@@ -188,12 +243,30 @@ uint64_t ChromaBytesFor(const std::string& colourSpace, uint64_t width, uint64_t
 
 }  // namespace
 
+void Y4mReader::ParseFrameRate(const std::string& value, const std::string& field) {
+    const size_t colon = value.find(':');
+    const auto number = [&](const std::string& digits) -> uint32_t {
+        if (digits.empty() || digits.size() > 9 ||
+            !std::all_of(digits.begin(), digits.end(), ::isdigit)) {
+            FailInput(name + ": bad YUV4MPEG2 frame rate " + field);
+        }
+        return static_cast<uint32_t>(std::stoul(digits));
+    };
+    if (colon == std::string::npos) FailInput(name + ": bad YUV4MPEG2 frame rate " + field);
+    rateNumerator = number(value.substr(0, colon));
+    rateDenominator = number(value.substr(colon + 1));
+    if (rateNumerator == 0 || rateDenominator == 0) {
+        FailInput(name + ": bad YUV4MPEG2 frame rate " + field);
+    }
+}
+
 void Y4mReader::ReadStreamHeader() {
     std::string line;
     if (!ReadHeaderLine(input, line, name) || line.rfind("YUV4MPEG2", 0) != 0) {
         FailInput(name + ": not a YUV4MPEG2 stream");
     }
     std::string colourSpace = "420jpeg";
+    bool fullRange = false;
     size_t at = 9;
     while (at < line.size()) {
         const size_t end = std::min(line.find(' ', at), line.size());
@@ -209,10 +282,15 @@ void Y4mReader::ReadStreamHeader() {
             (field[0] == 'W' ? width : height) = static_cast<uint32_t>(std::stoul(value));
         } else if (field[0] == 'C') {
             colourSpace = value;
+        } else if (field[0] == 'F') {
+            ParseFrameRate(value, field);
+        } else if (field == "XCOLORRANGE=FULL") {
+            fullRange = true;
         }
     }
     CheckPictureSize(width, height, name);
     chromaBytes = ChromaBytesFor(colourSpace, width, height, name);
+    limitedRange = colourSpace != "mono" && !fullRange;
 }
 
 bool Y4mReader::Next(GreyPicture& picture) {
@@ -236,6 +314,7 @@ bool Y4mReader::Next(GreyPicture& picture) {
         }
         left -= chunk;
     }
+    if (limitedRange) StretchLimitedRange(picture.pixels);
     ++framesRead;
     return true;
 }

@@ -22,12 +22,28 @@ GreyPicture DecodePng(std::span<const uint8_t> bytes, const std::string& name);
 // Reads a PGM or PNG file, told apart by their first bytes.
 GreyPicture ReadPictureFile(const std::string& path);
 
+// The frames of an animated GIF, each as the browser shows it, with how long it shows.
+struct GreyAnimation {
+    std::vector<GreyPicture> frames;
+    std::vector<uint32_t> delaysMs;
+};
+
+// Decodes a GIF; colour turns grey by luma. A delay of 0 counts as 100 ms, as browsers show it.
+GreyAnimation DecodeGif(std::span<const uint8_t> bytes, const std::string& name);
+
+// The picture scaled to width × height (stb_image_resize's default filter).
+GreyPicture ResizePicture(const GreyPicture& picture, uint32_t width, uint32_t height);
+
+// Stretches limited-range luma (16 black, 235 white) to 0-255, rounded and clamped.
+void StretchLimitedRange(std::span<uint8_t> pixels);
+
 std::vector<uint8_t> EncodePgm(const GreyPicture& picture);
 
 // The picture turned upside down: archives store the bottom row first.
 std::vector<uint8_t> FlipRows(std::span<const uint8_t> pixels, uint32_t width, uint32_t height);
 
-// Reads the Y planes of a YUV4MPEG2 stream one frame at a time.
+// Reads the Y planes of a YUV4MPEG2 stream one frame at a time. Colour streams not marked
+// XCOLORRANGE=FULL hold limited-range luma, which is stretched to 0-255; mono is taken as it is.
 class Y4mReader {
   public:
     Y4mReader(std::FILE* input, std::string name);
@@ -37,9 +53,13 @@ class Y4mReader {
 
     uint32_t Width() const { return width; }
     uint32_t Height() const { return height; }
+    // Frames per second as rateNumerator / rateDenominator; 30 when the header gives none.
+    uint32_t RateNumerator() const { return rateNumerator; }
+    uint32_t RateDenominator() const { return rateDenominator; }
 
   private:
     void ReadStreamHeader();
+    void ParseFrameRate(const std::string& value, const std::string& field);
 
     std::FILE* input;
     std::string name;
@@ -47,6 +67,9 @@ class Y4mReader {
     uint32_t height = 0;
     uint64_t chromaBytes = 0;
     uint64_t framesRead = 0;
+    uint32_t rateNumerator = 30;
+    uint32_t rateDenominator = 1;
+    bool limitedRange = false;
 };
 
 // Whole-file helpers; both throw ToolError naming the path.

@@ -209,9 +209,17 @@ TEST(Y4mReader, TakesTheLumaPlaneOfEachFrame) {
     struct Case {
         const char* colourSpace;
         size_t chromaBytes;  // for 3x3
+        bool limitedRange;
     };
-    const Case cases[] = {{"", 8},       {" Cmono", 0}, {" C420jpeg", 8},  {" C420paldv", 8},
-                          {" C422", 12}, {" C444", 18}, {" C444alpha", 27}};
+    const Case cases[] = {{"", 8, true},
+                          {" Cmono", 0, false},
+                          {" Cmono XCOLORRANGE=LIMITED", 0, false},
+                          {" C420jpeg", 8, true},
+                          {" C420jpeg XCOLORRANGE=FULL", 8, false},
+                          {" C420paldv", 8, true},
+                          {" C422 XCOLORRANGE=LIMITED", 12, true},
+                          {" C444", 18, true},
+                          {" C444alpha XCOLORRANGE=FULL", 27, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.colourSpace);
         std::string stream = std::string("YUV4MPEG2 W3 H3 F30:1 Ip") + c.colourSpace + "\n";
@@ -223,8 +231,11 @@ TEST(Y4mReader, TakesTheLumaPlaneOfEachFrame) {
         const std::vector<GreyPicture> frames = ReadY4m(stream);
         ASSERT_EQ(frames.size(), 3u);
         for (size_t n = 0; n < 3; ++n) {
+            // 'a' is 97: limited-range luma stretches it to (97 - 16) × 255 / 219 = 94.3.
+            const int limited[] = {94, 95, 97};
             EXPECT_EQ(frames[n].width, 3u);
-            EXPECT_EQ(frames[n].pixels, Bytes(9, static_cast<uint8_t>('a' + n)));
+            EXPECT_EQ(frames[n].pixels,
+                      Bytes(9, static_cast<uint8_t>(c.limitedRange ? limited[n] : 'a' + n)));
         }
     }
 }
@@ -236,6 +247,10 @@ TEST(Y4mReader, RejectsStreamsItCannotRead) {
         {"YUV4MPEG2 W3 C420jpeg\n", "no pixels"},
         {"YUV4MPEG2 W3 H3 C420p10\n", "unsupported"},
         {"YUV4MPEG2 W3 H3 Wx\n", "bad YUV4MPEG2 size"},
+        {"YUV4MPEG2 W3 H3 F30\n", "bad YUV4MPEG2 frame rate F30"},
+        {"YUV4MPEG2 W3 H3 F0:1\n", "bad YUV4MPEG2 frame rate"},
+        {"YUV4MPEG2 W3 H3 F30:0\n", "bad YUV4MPEG2 frame rate"},
+        {"YUV4MPEG2 W3 H3 F30:x\n", "bad YUV4MPEG2 frame rate"},
         {"YUV4MPEG2 W3 H1 Cmono\nFRAME\nabcFRAME\nab", "frame 1 cut short"},
         {"YUV4MPEG2 W3 H1 Cmono\nFRAME\nabcXRAME\nabc", "missing FRAME"},
     };

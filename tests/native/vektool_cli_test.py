@@ -16,16 +16,18 @@ import unittest
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from write_archive import (archive_of, flip_rows, lay_out, pattern, pgm, png,  # noqa: E402
-                           y4m, zlib_stream)
+from write_archive import (archive_of, flip_rows, gif, lay_out, pattern, pgm,  # noqa: E402
+                           png, y4m, zlib_stream)
 
 VEKTOOL = DATA = DEMO = None
 
 
-def run(*args, stdin=None):
+def run(*args, stdin=None, env=None):
+    """env: variables that replace the inherited ones of those names."""
     runner = os.environ.get("NOCTIVA_VEKTOOL_RUNNER", "").split()
     result = subprocess.run(runner + [VEKTOOL] + [str(a) for a in args], input=stdin,
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120,
+                            env=dict(os.environ, **(env or {})))
     return result.returncode, result.stdout, result.stderr.decode("utf-8", "replace")
 
 
@@ -42,6 +44,11 @@ def parse_pgm(data):
     width, height, maxval = fields
     assert maxval == 255
     return width, height, data[at + 1:]
+
+
+def limited_to_full(plane):
+    """Limited-range luma (16 black, 235 white) stretched to 0-255, rounded and clamped."""
+    return bytes(min(255, max(0, ((y - 16) * 510 + 219) // 438)) for y in plane)
 
 
 def parse_info(text):
@@ -171,7 +178,7 @@ class AgreesWithTheReader(Scratch):
                         self.assertEqual(len(pixels), width * height)
 
 
-class Pack(Scratch):
+class Packing(Scratch):
     def pack(self, *args, stdin=None):
         archive = self.file("out.vek")
         code, out, err = run("pack", "-o", archive, *args, stdin=stdin)
@@ -186,6 +193,8 @@ class Pack(Scratch):
             frames.append(parse_pgm(out))
         return frames
 
+
+class Pack(Packing):
     def test_pgm_files_of_any_maxval(self):
         width, height = 9, 7
         pictures = [pattern(width, height, s) for s in range(3)]
@@ -222,11 +231,14 @@ class Pack(Scratch):
     def test_yuv4mpeg2_on_standard_input(self):
         width, height = 7, 5  # odd sizes: chroma planes round up
         planes = [pattern(width, height, s) for s in range(4)]
-        for colour_space in ("mono", "420jpeg", "444"):
-            with self.subTest(colour_space=colour_space):
-                archive, code, err = self.pack("-", stdin=y4m(width, height, planes, colour_space))
+        for colour_space, extra, stretched in [("mono", "", False), ("420jpeg", "", True),
+                                               ("444", " XCOLORRANGE=FULL", False)]:
+            with self.subTest(colour_space=colour_space, extra=extra):
+                archive, code, err = self.pack(
+                    "-", stdin=y4m(width, height, planes, colour_space, extra=extra))
                 self.assertEqual(code, 0, err)
-                self.assertEqual(self.frames_of(archive), [(width, height, p) for p in planes])
+                expected = [limited_to_full(p) if stretched else p for p in planes]
+                self.assertEqual(self.frames_of(archive), [(width, height, p) for p in expected])
 
     def test_dedupe_shares_identical_pictures(self):
         a, b = pattern(16, 16, 1), pattern(16, 16, 2)
@@ -259,7 +271,7 @@ class Pack(Scratch):
         cases = [
             ([good, other], "other.pgm is 5x4"),
             ([good, cut], "cut short"),
-            ([good, text], "neither a binary PGM"),
+            ([good, text], "ffmpeg"),
             ([good, self.file("missing.pgm")], "missing.pgm"),
             (["-"], "not a YUV4MPEG2 stream"),
         ]
@@ -277,6 +289,254 @@ class Pack(Scratch):
                                          "out.vek"]))
 
 
+def read_file(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def over_grey(bgra):
+    """Premultiplied B G R A pixels over the mid-grey desktop, as grey bytes."""
+    return bytes(min(255, bgra[i] + (128 * (255 - bgra[i + 3]) + 127) // 255)
+                 for i in range(0, len(bgra), 4))
+
+
+def under_runner():
+    return bool(os.environ.get("NOCTIVA_VEKTOOL_RUNNER"))
+
+
+def ffmpeg(*args):
+    """Runs the real ffmpeg quietly; its standard output."""
+    result = subprocess.run(["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"] +
+                            [str(a) for a in args], stdout=subprocess.PIPE, timeout=60,
+                            check=True)
+    return result.stdout
+
+
+def needs_ffmpeg(test):
+    """vektool.exe under Wine finds no ffmpeg: videos are tested with the native vektool."""
+    return unittest.skipIf(under_runner() or not shutil.which("ffmpeg"),
+                           "videos need the native vektool and ffmpeg")(test)
+
+
+class Media(Packing):
+    """Videos, GIFs and streams of other rates become frames of the player's 30 per second."""
+
+    clips = None  # ffmpeg's test pattern, made once for the class
+
+    @classmethod
+    def setUpClass(cls):
+        if under_runner() or not shutil.which("ffmpeg"):
+            return
+        cls.clips = tempfile.mkdtemp(prefix="vektool-clips-")
+        for name, size, rate, seconds in [("clip.mp4", "64x48", 24, 1), ("anim.gif", "64x48", 10, 1),
+                                          ("wide.mp4", "700x100", 30, 0.1),
+                                          ("wide.gif", "700x100", 10, 0.1)]:
+            ffmpeg("-f", "lavfi", "-i",
+                   "testsrc2=size=%s:rate=%d:duration=%g" % (size, rate, seconds),
+                   os.path.join(cls.clips, name))
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.clips:
+            shutil.rmtree(cls.clips, ignore_errors=True)
+
+    def info(self, archive):
+        return parse_info(run("info", archive)[1])
+
+    def clip(self, name):
+        return os.path.join(self.clips, name)
+
+    @needs_ffmpeg
+    def test_video_at_24_fps_gives_30_frames_a_second_as_ffmpeg_decodes_them(self):
+        clip = self.clip("clip.mp4")
+        archive, code, err = self.pack(clip)
+        self.assertEqual(code, 0, err)
+        self.assertIn("64x48, 30 frames", err)
+        self.assertIn("MB per minute", err)
+        grey = ffmpeg("-i", clip, "-vf", "fps=30,format=gray", "-f", "rawvideo", "-")
+        frames = self.frames_of(archive)
+        self.assertEqual(len(frames), 30)
+        for n, (width, height, pixels) in enumerate(frames):
+            self.assertEqual((width, height), (64, 48))
+            self.assertEqual(pixels, grey[n * 64 * 48:(n + 1) * 64 * 48], "frame %d" % n)
+
+    @needs_ffmpeg
+    def test_gif_at_10_fps_repeats_each_frame_through_one_stream(self):
+        gif = self.clip("anim.gif")
+        archive, code, err = self.pack(gif)
+        self.assertEqual(code, 0, err)
+        info = self.info(archive)
+        self.assertEqual((info["frames"], info["shared streams"]), ("30", "20"))
+        frames = [f[2] for f in self.frames_of(archive)]
+        for n in range(10):
+            self.assertEqual(frames[3 * n], frames[3 * n + 1], "frame %d" % n)
+            self.assertEqual(frames[3 * n], frames[3 * n + 2], "frame %d" % n)
+            if n:
+                self.assertNotEqual(frames[3 * n], frames[3 * n - 1], "frame %d" % n)
+
+    def test_gif_delays_add_up_on_cumulative_time(self):
+        # Delays of 5, 0 (shown as 100 ms) and 4 hundredths: 1.5 + 3 + 1.2 player frames, which
+        # cumulative time turns into 2 + 3 + 1 (ends at 5.7 frames: 6 frames started).
+        pictures = [bytes([v]) * 12 for v in (0, 128, 255)]
+        path = self.file("steps.gif", gif(4, 3, pictures, [5, 0, 4]))
+        archive, code, err = self.pack(path)
+        self.assertEqual(code, 0, err)
+        frames = [f[2] for f in self.frames_of(archive)]
+        self.assertEqual(frames, [pictures[0]] * 2 + [pictures[1]] * 3 + [pictures[2]])
+
+    def test_limited_range_stream_stretches_black_and_white_to_the_ends(self):
+        values = bytes([0, 15, 16, 17, 126, 127, 234, 235, 236, 255])
+        expected = bytes([0, 0, 0, 1, 128, 129, 254, 255, 255, 255])
+        path = self.file("levels.y4m", y4m(5, 2, [values], colour_space="420"))
+        archive, code, err = self.pack(path)
+        self.assertEqual(code, 0, err)
+        self.assertEqual(self.frames_of(archive), [(5, 2, expected)])
+
+    def test_invert_and_threshold(self):
+        values = bytes([0, 1, 99, 100, 101, 254, 255, 128])
+        path = self.file("p.pgm", pgm(4, 2, values))
+        cases = [
+            ([], values),
+            (["--invert"], bytes(255 - v for v in values)),
+            (["--threshold", "100"], bytes(0 if v < 100 else 255 for v in values)),
+            (["--threshold", "100", "--invert"], bytes(255 if v < 100 else 0 for v in values)),
+        ]
+        for options, expected in cases:
+            with self.subTest(options=options):
+                archive, code, err = self.pack(*options, path)
+                self.assertEqual(code, 0, err)
+                self.assertEqual(self.frames_of(archive), [(4, 2, expected)])
+
+    def test_pictures_follow_fps(self):
+        paths = [self.file("p%d.pgm" % n, pgm(2, 2, bytes([n * 50]) * 4)) for n in range(4)]
+        for fps, shown in [(30, [0, 1, 2, 3]), (15, [0, 0, 1, 1, 2, 2, 3, 3]), (60, [0, 2])]:
+            with self.subTest(fps=fps):
+                archive, code, err = self.pack("--fps", fps, *paths)
+                self.assertEqual(code, 0, err)
+                self.assertEqual([f[2][0] for f in self.frames_of(archive)],
+                                 [n * 50 for n in shown])
+
+    @needs_ffmpeg
+    def test_any_number_of_jobs_writes_the_same_bytes(self):
+        clip = self.clip("clip.mp4")
+        outputs = []
+        for jobs in (1, 4):
+            archive = self.file("jobs%d.vek" % jobs)
+            code, _, err = run("pack", "-o", archive, "--jobs", jobs, clip)
+            self.assertEqual(code, 0, err)
+            with open(archive, "rb") as f:
+                outputs.append(f.read())
+        self.assertEqual(self.info(self.file("jobs1.vek"))["frames"], "30")
+        self.assertEqual(outputs[0], outputs[1])
+
+    @needs_ffmpeg
+    def test_large_videos_and_gifs_fit_640x480_unless_told(self):
+        video, gif_path = self.clip("wide.mp4"), self.clip("wide.gif")
+        picture = self.file("wide.pgm", pgm(700, 100, bytes(70000)))
+        cases = [
+            ([video], "640x92"), ([gif_path], "640x92"), ([picture], "700x100"),
+            (["--size", "source", video], "700x100"), (["--size", "source", gif_path], "700x100"),
+            (["--size", "32x16", video], "32x16"), (["--size", "32x16", gif_path], "32x16"),
+            (["--size", "32x16", picture], "32x16"),
+        ]
+        for args, size in cases:
+            with self.subTest(args=[os.path.basename(a) for a in args]):
+                archive, code, err = self.pack(*args)
+                self.assertEqual(code, 0, err)
+                info = self.info(archive)
+                self.assertEqual("%sx%s" % (info["width"], info["height"]), size)
+                self.assertIn(": %s, " % size, err)
+
+    def test_no_ffmpeg_on_path_is_one_clear_line(self):
+        empty = tempfile.mkdtemp(prefix="no-ffmpeg-", dir=self.dir)
+        clip = self.file("clip.mp4", b"\x00\x00\x00\x18ftypmp42")
+        old = self.file("out.vek", b"previous archive")
+        demo = self.file("demo.vek")
+        self.assertEqual(run("demo", "-o", demo, "--size", "16x12", "--frames", "2")[0], 0)
+        for args in (["pack", "-o", old, clip], ["preview", demo, "-o", self.file("p.mp4")]):
+            with self.subTest(command=args[0]):
+                # Wine finds programs on a PATH of its own, which holds no ffmpeg.
+                code, _, err = run(*args, env=None if under_runner() else {"PATH": empty})
+                self.assertEqual(code, 1, err)
+                self.assert_one_error_line(err)
+                self.assertIn("ffmpeg is not on PATH", err)
+                self.assertIn("install", err)
+        with open(old, "rb") as f:
+            self.assertEqual(f.read(), b"previous archive")
+
+    def test_inputs_without_frames_or_unreadable_are_one_line(self):
+        no_frames_gif = b"GIF89a\x04\x00\x03\x00\x00\x00\x00\x3b"
+        cut_gif = gif(4, 3, [bytes(12)], [10])[:20]
+        cases = [
+            (self.file("empty.gif", no_frames_gif), "no frames"),
+            (self.file("cut.gif", cut_gif), "cut.gif"),
+            (self.file("empty.y4m", b"YUV4MPEG2 W4 H3 F30:1 Cmono\n"), "no frames"),
+            (self.file("rate.y4m", b"YUV4MPEG2 W4 H3 F30:0 Cmono\n"), "frame rate"),
+        ]
+        if not under_runner() and shutil.which("ffmpeg"):
+            cases += [
+                (self.file("junk.mp4", b"\x00\x00\x00\x18ftypmp42" + bytes(100)), "ffmpeg"),
+                (self.file("cut.mp4", read_file(self.clip("clip.mp4"))[:2000]), "ffmpeg"),
+            ]
+            sound = self.file("sound.wav")
+            ffmpeg("-f", "lavfi", "-i", "anullsrc=d=0.1", sound)
+            cases.append((sound, "ffmpeg"))
+        for path, message in cases:
+            with self.subTest(input=os.path.basename(path)):
+                archive = self.file("out.vek", b"previous archive")
+                before = sorted(os.listdir(self.dir))
+                code, _, err = run("pack", "-o", archive, path)
+                self.assertEqual(code, 1, err)
+                self.assert_one_error_line(err)
+                self.assertIn(message, err)
+                with open(archive, "rb") as f:
+                    self.assertEqual(f.read(), b"previous archive")
+                self.assertEqual(sorted(os.listdir(self.dir)), before)
+
+
+class UnpackAndPreview(Packing):
+    def demo(self, frames=6):
+        archive = self.file("demo.vek")
+        code, _, err = run("demo", "-o", archive, "--size", "48x36", "--frames", frames)
+        self.assertEqual(code, 0, err)
+        return archive
+
+    def test_unpack_writes_every_frame_as_png_top_row_first(self):
+        archive = self.demo()
+        folder = os.path.join(self.dir, "frames", "deeper")
+        code, _, err = run("unpack", archive, folder)
+        self.assertEqual(code, 0, err)
+        names = sorted(os.listdir(folder))
+        self.assertEqual(names, ["frame-%05d.png" % n for n in range(6)])
+        # Packed again, the pictures give back the archive's frames.
+        repacked, code, err = self.pack(*[os.path.join(folder, n) for n in names])
+        self.assertEqual(code, 0, err)
+        self.assertEqual(self.frames_of(repacked), self.frames_of(archive))
+
+    def render_raw(self, archive, n, options):
+        raw = self.file("render.raw")
+        code, _, err = run("render", archive, n, "-o", raw, "--raw", *options)
+        self.assertEqual(code, 0, err)
+        return read_file(raw)
+
+    @needs_ffmpeg
+    def test_preview_shows_each_frame_as_render_does(self):
+        archive = self.demo()
+        options = ["--desktop", "64x40+0+0", "--shadow", "200", "--background", "60"]
+        for extension in (".mp4", ".gif", ".webm"):
+            with self.subTest(extension=extension):
+                video = self.file("preview" + extension)
+                code, _, err = run("preview", archive, "-o", video, *options)
+                self.assertEqual(code, 0, err)
+                grey = ffmpeg("-i", video, "-f", "rawvideo", "-pix_fmt", "gray", "-")
+                self.assertEqual(len(grey), 6 * 64 * 40)
+                for n in (0, 5):
+                    expected = over_grey(self.render_raw(archive, n, options))
+                    shown = grey[n * 64 * 40:(n + 1) * 64 * 40]
+                    mean = sum(abs(a - b) for a, b in zip(shown, expected)) / len(expected)
+                    self.assertLess(mean, 4.0, "frame %d of %s" % (n, extension))
+
+
 class Usage(Scratch):
     def test_usage_errors_exit_2_with_one_line(self):
         archive = os.path.join(DATA, "archives", "good-example-4x3.vek")
@@ -286,6 +546,15 @@ class Usage(Scratch):
             ["dump", archive, "99999999999"], ["dump", archive, "0", "-o"],
             ["pack", self.file("x.pgm")], ["pack", "-o", "out.vek"],
             ["pack", "-o", "out.vek", "--level", "10", "x.pgm"], ["pack", "--bogus"],
+            ["pack", "-o", "out.vek", "--size", "64", "x.pgm"],
+            ["pack", "-o", "out.vek", "--size", "0x48", "x.pgm"],
+            ["pack", "-o", "out.vek", "--fps", "0", "x.pgm"],
+            ["pack", "-o", "out.vek", "--jobs", "0", "x.pgm"],
+            ["pack", "-o", "out.vek", "--threshold", "256", "x.pgm"],
+            ["pack", "-o", "out.vek", "x.pgm", "--jobs"],
+            ["unpack", archive], ["unpack", archive, "dir", "extra"],
+            ["preview", archive], ["preview", archive, "-o", "out.avi"],
+            ["preview", archive, "-o", "out.mp4", "--mode", "chosen:1"],
             ["demo"], ["demo", "-o", "d.vek", "--size", "0x10"],
             ["demo", "-o", "d.vek", "--size", "640"], ["demo", "-o", "d.vek", "--frames", "0"],
         ]

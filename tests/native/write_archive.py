@@ -68,11 +68,33 @@ def png(width, height, pixels, channels):
             chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
 
 
-def y4m(width, height, frames, colour_space="mono"):
-    """frames: top-down Y planes; chroma planes are filled with 128."""
+def y4m(width, height, frames, colour_space="mono", rate="30:1", extra=""):
+    """frames: top-down Y planes; chroma planes are filled with 128. extra: more header fields."""
     chroma = {"mono": 0, "420jpeg": 2 * ((width + 1) // 2) * ((height + 1) // 2),
+              "420": 2 * ((width + 1) // 2) * ((height + 1) // 2),
               "444": 2 * width * height}[colour_space]
-    out = b"YUV4MPEG2 W%d H%d F30:1 Ip A1:1 C%s\n" % (width, height, colour_space.encode())
+    out = b"YUV4MPEG2 W%d H%d F%s Ip A1:1 C%s%s\n" % (width, height, rate.encode(),
+                                                     colour_space.encode(), extra.encode())
     for plane in frames:
         out += b"FRAME\n" + plane + b"\x80" * chroma
     return out
+
+
+def gif(width, height, frames, delays):
+    """An animated GIF of grey frames (top-down bytes), delays in hundredths of a second. The
+    picture data are LZW literals with a clear code often enough that codes stay 9 bits wide."""
+    palette = b"".join(bytes([v, v, v]) for v in range(256))
+    out = b"GIF89a" + struct.pack("<HHBBB", width, height, 0xF7, 0, 0) + palette
+    out += b"\x21\xff\x0bNETSCAPE2.0\x03\x01\x00\x00\x00"
+    for pixels, delay in zip(frames, delays):
+        out += b"\x21\xf9\x04\x04" + struct.pack("<H", delay) + b"\x00\x00"
+        out += b"\x2c" + struct.pack("<HHHHB", 0, 0, width, height, 0)
+        codes = []
+        for start in range(0, len(pixels), 250):
+            codes += [256] + list(pixels[start:start + 250])
+        codes.append(257)
+        bits = sum(code << (9 * i) for i, code in enumerate(codes))
+        data = bits.to_bytes((9 * len(codes) + 7) // 8, "little")
+        out += b"\x08" + b"".join(bytes([len(data[i:i + 255])]) + data[i:i + 255]
+                                  for i in range(0, len(data), 255)) + b"\x00"
+    return out + b"\x3b"

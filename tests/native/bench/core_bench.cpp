@@ -17,6 +17,7 @@
 #include "archive/image_unpacker.h"
 #include "archive_writer.h"
 #include "demo_animation.h"
+#include "parallel_packer.h"
 #include "render/compose.h"
 #include "render/placement.h"
 #include "render/software_renderer.h"
@@ -106,6 +107,27 @@ void Render(benchmark::State& state, Size target) {
     }
 }
 
+// Frames that vektool pack compresses in one iteration: enough for every thread to have work.
+constexpr uint32_t kPackFrames = 24;
+
+void Pack(benchmark::State& state, Size size, unsigned jobs) {
+    std::vector<std::vector<uint8_t>> pictures;
+    for (uint32_t n = 0; n < kPackFrames; ++n) {
+        pictures.push_back(RenderDemoFrame(size.width, size.height, n * 15, 360).pixels);
+    }
+    for (auto _ : state) {
+        ArchiveBuilder builder(size.width, size.height, PackOptions{});
+        ParallelPacker packer(builder, jobs);
+        for (const std::vector<uint8_t>& picture : pictures) packer.Add(picture, 1);
+        packer.Finish();
+        benchmark::DoNotOptimize(builder.FrameCount());
+    }
+}
+
+std::string PackName(const Size& size, unsigned jobs) {
+    return "Pack/" + size.Name() + " " + std::to_string(jobs) + (jobs == 1 ? " job" : " jobs");
+}
+
 void Memset(benchmark::State& state, size_t bytes) {
     std::vector<uint8_t> buffer(bytes, 1);
     int value = 0;
@@ -147,6 +169,13 @@ std::vector<Stage> RegisterAll() {
         benchmark::RegisterBenchmark(("Memset/2 buffers " + n).c_str(), Memset, composedBytes);
         benchmark::RegisterBenchmark(("Memcpy/2 buffers " + n).c_str(), Memcpy, composedBytes);
         stages.push_back({"ComposeFrame/" + n, "Memset/2 buffers " + n, "Memcpy/2 buffers " + n});
+    }
+    for (const Size& size : kFrameSizes) {
+        for (const unsigned jobs : {1u, DefaultJobs()}) {
+            benchmark::RegisterBenchmark(PackName(size, jobs).c_str(), Pack, size, jobs)
+                ->UseRealTime();
+            if (DefaultJobs() == 1) break;
+        }
     }
     for (const Size& target : kTargetSizes) {
         const std::string n = target.Name();
@@ -206,6 +235,19 @@ int main(int argc, char** argv) {
         }
         std::printf("%-36s %12.1f %12.3f %14.2f %14.2f\n", stage.name.c_str(), 1.0 / it->second,
                     it->second * 1e3, it->second / set->second, it->second / copy->second);
+    }
+
+    // vektool pack: one compressing thread next to one per core, in frames per second.
+    std::printf("\n%-36s %12s %12s %14s\n", "vektool pack (level 9)", "1 job", "all jobs",
+                "all / 1");
+    for (const Size& size : kFrameSizes) {
+        // Timed by the clock on the wall: the work runs on other threads.
+        const auto one = reporter.seconds.find(PackName(size, 1) + "/real_time");
+        const auto all = reporter.seconds.find(PackName(size, DefaultJobs()) + "/real_time");
+        if (one == reporter.seconds.end() || all == reporter.seconds.end()) continue;
+        std::printf("%-36s %12.1f %12.1f %14.2f   (%u jobs)\n", ("frames/s " + size.Name()).c_str(),
+                    kPackFrames / one->second, kPackFrames / all->second, one->second / all->second,
+                    DefaultJobs());
     }
     benchmark::Shutdown();
     return 0;
