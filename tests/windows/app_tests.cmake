@@ -50,7 +50,7 @@ endforeach()
 
 # End-to-end runs of the real player in the virtual desktop; vek.bin and vektool come from the
 # build (a host vektool when the build was given one).
-foreach(scenario blend quit-button escape missing-archive fps-label)
+foreach(scenario blend quit-button escape missing-archive fps-label steady-frames)
   add_test(NAME e2e_${scenario}
            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/player_e2e.sh ${scenario}
                    $<TARGET_FILE_DIR:noctiva> "${NOCTIVA_HOST_VEKTOOL}" ${CMAKE_BINARY_DIR}/e2e)
