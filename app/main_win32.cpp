@@ -10,6 +10,9 @@
 #include <cstdlib>
 
 #include "app/app_state_win32.h"
+#if defined(NOCTIVA_MEASURE)
+#include "app/measure_counters_win32.h"
+#endif
 #include "app/overlay_window_win32.h"
 #include "app/presentation_loop_win32.h"
 #include "app/process_exit_win32.h"
@@ -110,6 +113,9 @@ int RunPlayer(int showCommand) {
     BuildMonitorList(g_app.window);
 
     CreateDirect3DObjects();
+#if defined(NOCTIVA_MEASURE)
+    StartMeasureCounters(g_app.device);
+#endif
     NoteWorkerStarting();
     g_app.workerThread =
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, PlaybackWorker, nullptr, 0, nullptr));

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -42,12 +43,46 @@ FrameStatus ClassifyFullOutput(z_stream& stream) {
     return ClassifyInflateResult(result, stream);
 }
 
+voidpf TakeInflateMemory(voidpf memory, uInt items, uInt size) {
+    return static_cast<InflateMemory*>(memory)->Take(size_t{items} * size);
+}
+
+void GiveInflateMemory(voidpf memory, voidpf block) {
+    static_cast<InflateMemory*>(memory)->Give(block);
+}
+
 }  // namespace
 
+void* InflateMemory::Take(size_t bytes) noexcept {
+    for (Block& block : blocks) {
+        if (!block.taken && block.size >= bytes) {
+            block.taken = true;
+            return block.bytes.get();
+        }
+    }
+    try {
+        blocks.push_back(Block{std::make_unique<uint8_t[]>(bytes), bytes, true});
+    } catch (const std::exception&) {
+        return nullptr;  // zlib reports Z_MEM_ERROR
+    }
+    return blocks.back().bytes.get();
+}
+
+void InflateMemory::Give(void* block) noexcept {
+    for (Block& kept : blocks) {
+        if (kept.bytes.get() == block) kept.taken = false;
+    }
+}
+
 FrameStatus TryInflateFrame(const uint8_t* input, uint32_t inputLength, uint8_t* output,
-                            uint32_t outputLength) {
+                            uint32_t outputLength, InflateMemory* memory) {
     z_stream stream;
     std::memset(&stream, 0, sizeof stream);  // zero allocators select zlib's own
+    if (memory != nullptr) {
+        stream.zalloc = TakeInflateMemory;
+        stream.zfree = GiveInflateMemory;
+        stream.opaque = memory;
+    }
     if (inflateInit(&stream) != Z_OK) return Failed(FrameError::InflateInitFailed);
     stream.next_in = const_cast<Bytef*>(input);
     stream.avail_in = inputLength;
@@ -88,6 +123,7 @@ void ImageUnpacker::Reset() {
     header = ArchiveHeader{};
     index.clear();
     packedBuffer.clear();
+    largestStream = 0;
     opened = false;
     CloseArchiveFile(fileHandle);
     fileHandle = kInvalidArchiveFile;
@@ -132,6 +168,11 @@ OpenStatus ImageUnpacker::TryOpen(const wchar_t* path) {
         return Fail(OpenStatus::IndexCutShort);
     }
     if (!TellArchiveFile(fileHandle, dataStart)) return Fail(OpenStatus::PositionUnknown);
+    for (const FrameIndexEntry& entry : index) {
+        if (uint64_t{dataStart} + entry.offset + entry.packedSize <= fileSize) {
+            largestStream = std::max(largestStream, entry.packedSize);
+        }
+    }
     opened = true;
     return OpenStatus::Ok;
 }
@@ -142,8 +183,12 @@ bool ImageUnpacker::FileSize(uint64_t& size) const {
 
 std::vector<uint8_t> ImageUnpacker::ReadFrame(uint32_t n) {
     std::vector<uint8_t> frame;
-    if (!TryReadFrame(n, frame).Ok()) std::exit(0);
+    ReadFrame(n, frame);
     return frame;
+}
+
+void ImageUnpacker::ReadFrame(uint32_t n, std::vector<uint8_t>& frame) {
+    if (!TryReadFrame(n, frame).Ok()) std::exit(0);
 }
 
 FrameStatus ImageUnpacker::TryReadFrame(uint32_t n, std::vector<uint8_t>& frame) {
@@ -166,7 +211,12 @@ FrameStatus ImageUnpacker::TryReadFrame(uint32_t n, std::vector<uint8_t>& frame)
     }
 
     try {
-        frame.assign(frameSize, 0);
+        frame.assign(frameSize, 0);  // keeps the caller's storage when it is large enough
+        // Room for the largest stream at once, so that a larger frame later on does not
+        // allocate again.
+        if (packedBuffer.capacity() < entry.packedSize) {
+            packedBuffer.reserve(std::max(entry.packedSize, largestStream));
+        }
         packedBuffer.resize(entry.packedSize);
     } catch (const std::exception&) {
         frame = {};
@@ -183,7 +233,7 @@ FrameStatus ImageUnpacker::TryReadFrame(uint32_t n, std::vector<uint8_t>& frame)
         status = Failed(FrameError::BeyondEndOfFile);
     } else {
         status = TryInflateFrame(packedBuffer.data(), entry.packedSize, frame.data(),
-                                 static_cast<uint32_t>(frameSize));
+                                 static_cast<uint32_t>(frameSize), &inflateMemory);
     }
     if (!status.Ok()) frame.clear();
     return status;

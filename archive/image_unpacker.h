@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,10 +53,31 @@ struct FrameStatus {
 std::string DescribeOpenStatus(OpenStatus status);
 std::string DescribeFrameStatus(const FrameStatus& status);
 
+// Memory for zlib's inflate state and window, kept from one stream to the next: every frame
+// still gets a stream of its own, but once the first one has ended, the next ones take their
+// blocks from here instead of the heap.
+class InflateMemory {
+  public:
+    // A free kept block of at least `bytes`, or a new one; nullptr when none can be had.
+    void* Take(size_t bytes) noexcept;
+    // Gives a block back for later streams; pointers this memory did not hand out are ignored.
+    void Give(void* block) noexcept;
+    size_t BlockCount() const { return blocks.size(); }
+
+  private:
+    struct Block {
+        std::unique_ptr<uint8_t[]> bytes;
+        size_t size = 0;
+        bool taken = false;
+    };
+    std::vector<Block> blocks;
+};
+
 // Inflates one zlib stream into the output area, which it may fill only partly; the rest keeps
-// what it held. Fails when the stream is invalid, cut short or longer than the area.
+// what it held. Fails when the stream is invalid, cut short or longer than the area. zlib's
+// memory comes from `memory` when one is given, else from the heap.
 FrameStatus TryInflateFrame(const uint8_t* input, uint32_t inputLength, uint8_t* output,
-                            uint32_t outputLength);
+                            uint32_t outputLength, InflateMemory* memory = nullptr);
 
 // TryInflateFrame for the player: any failure ends the process with exit status 0.
 void InflateFrame(const uint8_t* input, uint32_t inputLength, uint8_t* output,
@@ -94,6 +117,9 @@ class ImageUnpacker : public ImagePackerBase {
     // Frame n, Width() × Height() grey bytes, bottom row first. A frame that cannot be read
     // ends the process with exit status 0.
     std::vector<uint8_t> ReadFrame(uint32_t n);
+    // The same into the caller's vector, reusing its storage: a caller that keeps one vector
+    // makes reading allocate nothing after the first frame.
+    void ReadFrame(uint32_t n, std::vector<uint8_t>& frame);
 
     // ReadFrame that reports instead of ending the process; `frame` is empty on failure.
     FrameStatus TryReadFrame(uint32_t n, std::vector<uint8_t>& frame);
@@ -108,4 +134,6 @@ class ImageUnpacker : public ImagePackerBase {
     ArchiveHeader header{};
     std::vector<FrameIndexEntry> index;
     std::vector<uint8_t> packedBuffer;
+    uint32_t largestStream = 0;  // the largest packedSize whose stream lies within the file
+    InflateMemory inflateMemory;
 };

@@ -53,8 +53,9 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
     FrameResources resources = SetUpFrameResources(output, W, H);
 
     int32_t frameIndex = 0;
+    std::vector<uint8_t> frame;  // kept across turns, so that reading allocates only once
     while (g_app.running.load()) {
-        const std::vector<uint8_t> frame = unpacker.ReadFrame(uint32_t(frameIndex));
+        unpacker.ReadFrame(uint32_t(frameIndex), frame);
         if (hooks && hooks->frameRead) hooks->frameRead(hooks->context, frameIndex);
         ComposeFrame(frame.data(), W, H, settings.shadowOpacity, resources.shadowBuffer.data(),
                      resources.cutoutBuffer.data());
@@ -65,7 +66,7 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
         const int32_t advance = settings.limitFps ? pacer.Wait() : 1;
         frameIndex = NextFrameIndex(frameIndex, advance, N);
         if (hooks && hooks->advanced) hooks->advanced(hooks->context, advance, frameIndex);
-    }  // the turn's frame is freed here
+    }
 
     ReleaseFrameResources(resources);
     placements = {};

@@ -6,6 +6,33 @@
 
 #include "render/software_renderer.h"
 
+namespace {
+
+// Makes the quad's staging surface and writes the whole top level through it once, transparent
+// black: the texels beyond UploadedRect() keep this for the quad's life.
+HRESULT CreateStagingAndClearLevel(TexturedQuad* quad) {
+    const D3DSURFACE_DESC& desc = quad->levelDesc;
+    HRESULT hr = quad->device->CreateOffscreenPlainSurface(
+        desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &quad->staging, nullptr);
+    D3DLOCKED_RECT locked{};
+    if (hr == S_OK) hr = quad->staging->LockRect(&locked, nullptr, 0);
+    if (hr == S_OK) {
+        const size_t rowBytes = std::min<size_t>(size_t(locked.Pitch), size_t(desc.Width) * 4);
+        auto* base = static_cast<uint8_t*>(locked.pBits);
+        for (UINT row = 0; row < desc.Height; ++row) {
+            std::memset(base + size_t(row) * size_t(locked.Pitch), 0, rowBytes);
+        }
+        hr = quad->staging->UnlockRect();
+    }
+    IDirect3DSurface9* level = nullptr;
+    if (hr == S_OK) hr = quad->texture->GetSurfaceLevel(0, &level);
+    if (hr == S_OK) hr = quad->device->UpdateSurface(quad->staging, nullptr, level, nullptr);
+    if (level != nullptr) level->Release();
+    return hr;
+}
+
+}  // namespace
+
 TexturedQuad* CreateTexturedQuad(IDirect3DDevice9* device, int32_t imageWidth,
                                  int32_t imageHeight) {
     auto* quad = new (std::nothrow) TexturedQuad{};
@@ -30,6 +57,10 @@ TexturedQuad* CreateTexturedQuad(IDirect3DDevice9* device, int32_t imageWidth,
     quad->imageHeight = imageHeight;
     quad->flipVertical = false;
     SetQuadTexCoords(quad);
+    if (CreateStagingAndClearLevel(quad) != S_OK) {
+        ReleaseTexturedQuad(quad);
+        return nullptr;
+    }
     return quad;
 }
 
@@ -47,58 +78,53 @@ void SetQuadTexCoords(TexturedQuad* quad) {
     v[3].u = uMax, v[3].v = vBottom;
 }
 
+RECT UploadedRect(const TexturedQuad& quad) {
+    if (quad.imageWidth <= 0 || quad.imageHeight <= 0) return RECT{0, 0, 0, 0};
+    const int64_t right = std::min<int64_t>(int64_t{quad.imageWidth} + 1, quad.levelDesc.Width);
+    const int64_t bottom = std::min<int64_t>(int64_t{quad.imageHeight} + 1, quad.levelDesc.Height);
+    return RECT{0, 0, LONG(right), LONG(bottom)};
+}
+
 namespace {
 
-// Writes the image into a locked surface of the level's size and repeats its last column and
-// last row over the texels beyond it. An empty image leaves the whole level transparent black.
-void CopyImageWithEdges(const TexturedQuad& quad, const uint32_t* words, const D3DLOCKED_RECT& lr) {
+// Writes the image into the locked UploadedRect() of the staging surface, with the column right
+// of it and the row below it repeating its last column and last row where the level has room.
+void CopyImageWithEdge(const TexturedQuad& quad, const uint32_t* words, const RECT& rect,
+                       const D3DLOCKED_RECT& lr) {
     auto* base = static_cast<uint8_t*>(lr.pBits);
-    const int32_t pitch = lr.Pitch;
+    const int64_t pitch = lr.Pitch;
     const int64_t rowBytes = std::min<int64_t>(pitch, int64_t{quad.imageWidth} * 4);
-    const int64_t levelRowBytes = std::min<int64_t>(pitch, int64_t{quad.levelDesc.Width} * 4);
-    const int64_t levelRows = quad.levelDesc.Height;
-
-    if (quad.imageWidth <= 0 || quad.imageHeight <= 0 || rowBytes <= 0) {
-        for (int64_t row = 0; row < levelRows; ++row) {
-            std::memset(base + row * pitch, 0, static_cast<size_t>(levelRowBytes));
-        }
-        return;
-    }
-
-    const int64_t texelsInRow = levelRowBytes / 4;
     const int64_t imageTexels = rowBytes / 4;
+    const bool edgeColumn = rect.right > imageTexels && (imageTexels + 1) * 4 <= pitch;
     for (int64_t row = 0; row < quad.imageHeight; ++row) {
         uint8_t* dest = base + row * pitch;
         const auto* src = reinterpret_cast<const uint8_t*>(words) + row * quad.imageWidth * 4;
         std::memcpy(dest, src, static_cast<size_t>(rowBytes));
-        uint32_t last;
-        std::memcpy(&last, dest + (imageTexels - 1) * 4, 4);
-        for (int64_t x = imageTexels; x < texelsInRow; ++x) std::memcpy(dest + x * 4, &last, 4);
+        if (edgeColumn) std::memcpy(dest + rowBytes, dest + rowBytes - 4, 4);
     }
-    const uint8_t* lastRow = base + int64_t{quad.imageHeight - 1} * pitch;
-    for (int64_t row = quad.imageHeight; row < levelRows; ++row) {
-        std::memcpy(base + row * pitch, lastRow, static_cast<size_t>(levelRowBytes));
+    if (rect.bottom > quad.imageHeight) {
+        const uint8_t* lastRow = base + int64_t{quad.imageHeight - 1} * pitch;
+        std::memcpy(base + int64_t{quad.imageHeight} * pitch, lastRow,
+                    static_cast<size_t>(rowBytes + (edgeColumn ? 4 : 0)));
     }
 }
 
 }  // namespace
 
 HRESULT UploadPixels(TexturedQuad* quad, const uint32_t* words) {
-    const D3DSURFACE_DESC& desc = quad->levelDesc;
-    IDirect3DSurface9* staging = nullptr;
-    IDirect3DSurface9* level = nullptr;
-    HRESULT hr = quad->device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
-                                                           D3DPOOL_SYSTEMMEM, &staging, nullptr);
+    const RECT rect = UploadedRect(*quad);
+    if (rect.right == 0 || rect.bottom == 0) return S_OK;  // the level keeps creation's black
     D3DLOCKED_RECT locked{};
-    if (hr == S_OK) hr = staging->LockRect(&locked, nullptr, 0);
+    HRESULT hr = quad->staging->LockRect(&locked, &rect, 0);
     if (hr == S_OK) {
-        CopyImageWithEdges(*quad, words, locked);
-        hr = staging->UnlockRect();
+        CopyImageWithEdge(*quad, words, rect, locked);
+        hr = quad->staging->UnlockRect();
     }
+    IDirect3DSurface9* level = nullptr;
     if (hr == S_OK) hr = quad->texture->GetSurfaceLevel(0, &level);
-    if (hr == S_OK) hr = quad->device->UpdateSurface(staging, nullptr, level, nullptr);
+    const POINT corner{0, 0};
+    if (hr == S_OK) hr = quad->device->UpdateSurface(quad->staging, &rect, level, &corner);
     if (level != nullptr) level->Release();
-    if (staging != nullptr) staging->Release();
     return hr;
 }
 
@@ -126,6 +152,7 @@ HRESULT DrawQuad(TexturedQuad* quad, int32_t x, int32_t y, int32_t width, int32_
 
 void ReleaseTexturedQuad(TexturedQuad* quad) {
     if (quad == nullptr) return;
+    if (quad->staging != nullptr) quad->staging->Release();
     if (quad->device != nullptr) quad->device->Release();
     if (quad->texture != nullptr) quad->texture->Release();
     delete quad;

@@ -2,24 +2,44 @@
 # Measures the player end to end in virtual desktops of 1280x720 and 1920x1080: pictures presented
 # per second and processor time per second (whole process and main thread), with the 30 frames-
 # per-second cap on and off, for the loop that sleeps between pictures and for the polling one,
-# all in one run. Uses the measurement builds noctiva_measure.exe and noctiva_measure_polling.exe
-# of an existing Windows build.
+# for each archive given, all in one run. Uses the measurement builds noctiva_measure.exe and
+# noctiva_measure_polling.exe of an existing Windows build, which also count the playback worker's
+# heap allocations and Direct3D resource creations per frame.
 #
-#   scripts/measure_player.sh [WINDOWS_BUILD_DIR] [SECONDS] [SIZES]
+#   scripts/measure_player.sh [--archive FILE]... [--loop blocking|polling]... [--cap on|off]...
+#                             [WINDOWS_BUILD_DIR] [SECONDS] [SIZES]
 #
-# SIZES defaults to "1280x720 1920x1080"; a smaller desktop shows the loops where the machine
-# keeps up with 30 pictures a second. NOCTIVA_MEASURE_CSMT=off runs Wine's Direct3D without its
-# command-stream thread, whose busy waiting otherwise adds to every thread that touches the
-# device and hides the loop's own cost (set in the Wine prefix for the run, removed after it).
+# Without --archive the build's own vek.bin (the demo) is played. --loop and --cap choose among
+# the combinations (default: all). SIZES defaults to "1280x720 1920x1080"; a smaller desktop
+# shows the loops where the machine keeps up with 30 pictures a second.
+# NOCTIVA_MEASURE_CSMT=off runs Wine's Direct3D without its command-stream thread, whose busy
+# waiting otherwise adds to every thread that touches the device and hides the loop's own cost
+# (set in the Wine prefix for the run, removed after it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+archives=()
+loops=()
+caps=()
+while (($#)); do
+  case "$1" in
+    --archive) archives+=("$(realpath "$2")"); shift 2 ;;
+    --loop) loops+=("$2"); shift 2 ;;
+    --cap) caps+=("$2"); shift 2 ;;
+    -h | --help) sed -n '2,17p' "$0"; exit 0 ;;
+    -*) echo "measure: unknown option $1" >&2; exit 2 ;;
+    *) break ;;
+  esac
+done
 build=${1:-build/windows}
 seconds=${2:-8}
 sizes=${3:-1280x720 1920x1080}
 csmt=${NOCTIVA_MEASURE_CSMT:-on}
+((${#loops[@]})) || loops=(blocking polling)
+((${#caps[@]})) || caps=(on off)
 bin=$(cd "$build/bin" && pwd)
-for exe in noctiva_measure.exe noctiva_measure_polling.exe vek.bin; do
-  [[ -f "$bin/$exe" ]] || { echo "measure: $bin/$exe is missing; build the Windows tree" >&2; exit 1; }
+((${#archives[@]})) || archives=("$bin/vek.bin")
+for exe in noctiva_measure.exe noctiva_measure_polling.exe "${archives[@]}"; do
+  [[ -f "$exe" || -f "$bin/$exe" ]] || { echo "measure: $exe is missing; build the Windows tree" >&2; exit 1; }
 done
 results=$(mktemp)
 trap 'rm -f "$results" "$results.log"' EXIT
@@ -48,32 +68,36 @@ if [[ $csmt == off ]]; then
   wine reg add "\$direct3d_key" /v csmt /t REG_DWORD /d 0 /f >/dev/null 2>&1
   trap 'wine reg delete "\$direct3d_key" /v csmt /f >/dev/null 2>&1' EXIT
 fi
-for loop in blocking polling; do
-  exe=noctiva_measure.exe
-  [[ \$loop == polling ]] && exe=noctiva_measure_polling.exe
-  for cap in on off; do
-    dir=\$(player_folder "\$loop-\$cap" "$bin/vek.bin")
-    cp "$bin/\$exe" "\$dir/noctiva.exe"
-    (cd "\$dir" && exec wine ./noctiva.exe 2>"\$dir/measure.txt") &
-    player_pid=\$!
-    dialog=\$(wait_window "\$dialog_title" 30) || fail "no dialog"
-    sleep 0.5
-    # From the shadow trackbar, three tab stops on: "FPS調整をする", which Space unticks.
-    if [[ \$cap == off ]]; then press "\$dialog" Tab Tab Tab space; fi
-    press "\$dialog" Return
-    overlay=\$(wait_window "\$overlay_title" 30) || fail "no overlay"
-    sleep 1
-    # Wine answers every event test and message peek in its server process, so the server's
-    # processor time belongs to the player's cost too.
-    server=\$(server_pid)
-    player=\$(pgrep -n -f 'noctiva.exe' || true)
-    s0=\$(cpu_ticks "\$server"); p0=\$(cpu_ticks "\$player")
-    sleep $seconds
-    s1=\$(cpu_ticks "\$server"); p1=\$(cpu_ticks "\$player")
-    press "\$overlay" space
-    wait_player 10
-    line=\$(grep '^measure:' "\$dir/measure.txt" || true)
-    echo "$size \$loop \$cap \$line window=$seconds wine_cpu=\$(((p1 - p0))) server_cpu=\$(((s1 - s0)))" >>"$results"
+for archive in ${archives[*]@Q}; do
+  label=\$(basename "\$archive" .bin)
+  for loop in ${loops[*]}; do
+    exe=noctiva_measure.exe
+    [[ \$loop == polling ]] && exe=noctiva_measure_polling.exe
+    for cap in ${caps[*]}; do
+      dir=\$(player_folder "\$label-\$loop-\$cap" "\$archive")
+      cp "$bin/\$exe" "\$dir/noctiva.exe"
+      (cd "\$dir" && exec wine ./noctiva.exe 2>"\$dir/measure.txt") &
+      player_pid=\$!
+      dialog=\$(wait_window "\$dialog_title" 30) || fail "no dialog"
+      sleep 0.5
+      # From the shadow trackbar, three tab stops on: "FPS調整をする", which Space unticks.
+      if [[ \$cap == off ]]; then press "\$dialog" Tab Tab Tab space; fi
+      press "\$dialog" Return
+      overlay=\$(wait_window "\$overlay_title" 30) || fail "no overlay"
+      sleep 1
+      # Wine answers every event test and message peek in its server process, so the server's
+      # processor time belongs to the player's cost too.
+      server=\$(server_pid)
+      player=\$(pgrep -n -f 'noctiva.exe' || true)
+      s0=\$(cpu_ticks "\$server"); p0=\$(cpu_ticks "\$player")
+      sleep $seconds
+      s1=\$(cpu_ticks "\$server"); p1=\$(cpu_ticks "\$player")
+      press "\$overlay" space
+      wait_player 10
+      # The loop's figures and, from builds that count them, the worker's.
+      line=\$(grep -h '^measure' "\$dir/measure.txt" | tr -d '\r' | tr '\n' ' ' || true)
+      echo "$size \$label \$loop \$cap \$line window=$seconds wine_cpu=\$(((p1 - p0))) server_cpu=\$(((s1 - s0)))" >>"$results"
+    done
   done
 done
 INNER
@@ -85,31 +109,43 @@ INNER
 for size in $sizes; do measure_desktop "$size"; done
 
 echo "Wine command-stream thread: $csmt"
-echo "desktop    loop      cap  pictures/s  process CPU s/s  main thread CPU s/s  wineserver CPU s/s"
 python3 - "$results" <<'PY'
 import sys
+print("desktop    archive          loop      cap  pictures/s  process CPU s/s  main thread CPU s/s"
+      "  wineserver CPU s/s  worker allocs/frame  D3D creations/frame")
 rows = {}
-# The player ends its lines with CR LF.
-for line in open(sys.argv[1], newline="").read().replace("\r", "").splitlines():
+for line in open(sys.argv[1]).read().splitlines():
     parts = line.split()
-    if len(parts) < 4:
-        print(f"{' '.join(parts[:3])}: no measurement")
+    values = dict(p.split("=", 1) for p in parts[4:] if "=" in p)
+    if "presented" not in values:
+        print(f"{' '.join(parts[:4])}: no measurement")
         continue
-    size, loop, cap = parts[:3]
-    values = dict(p.split("=") for p in parts[4:])
+    size, label, loop, cap = parts[:4]
     s = float(values["seconds"])
     rate, proc, main = int(values["presented"]) / s, float(values["process_cpu"]) / s, \
         float(values["main_cpu"]) / s
     window = float(values["window"])
     ticks = 100.0  # clock ticks per second in /proc
     server = int(values["server_cpu"]) / ticks / window
-    rows[(size, loop, cap)] = (rate, proc, main, server)
-    print(f"{size:<10} {loop:<9} {cap:<4} {rate:10.1f}  {proc:15.2f}  {main:19.2f}  "
-          f"{server:18.2f}")
+    rows[(size, label, loop, cap)] = (rate, proc, main, server)
+    # After the first frame, which carries the set-up; "-" from builds that do not count.
+    later = int(values.get("worker_frames", 0)) - 1
+    allocs = f"{int(values['later_allocs']) / later:.2f}" if later > 0 else "-"
+    creations = f"{int(values['later_creations']) / later:.2f}" if later > 0 else "-"
+    print(f"{size:<10} {label:<16} {loop:<9} {cap:<4} {rate:10.1f}  {proc:15.2f}  {main:19.2f}  "
+          f"{server:18.2f}  {allocs:>19}  {creations:>19}")
 print()
+labels = list(dict.fromkeys(key[1] for key in rows))
 for size in sorted({key[0] for key in rows}):
-    b, p = rows.get((size, "blocking", "on")), rows.get((size, "polling", "on"))
-    if b and p and b[2] > 0:
-        print(f"{size}, cap on: polling / sleeping: main thread CPU {p[2] / b[2]:.1f}, "
-              f"process CPU {p[1] / b[1]:.2f}, wineserver CPU {p[3] / max(b[3], 0.01):.1f}")
+    for label in labels:
+        b, p = rows.get((size, label, "blocking", "on")), rows.get((size, label, "polling", "on"))
+        if b and p and b[2] > 0:
+            print(f"{size} {label}, cap on: polling / sleeping: main thread CPU {p[2] / b[2]:.1f}, "
+                  f"process CPU {p[1] / b[1]:.2f}, wineserver CPU {p[3] / max(b[3], 0.01):.1f}")
+    # Every archive against the first one, in the same desktop, loop and cap.
+    for (sz, label, loop, cap), row in rows.items():
+        first = rows.get((size, labels[0], loop, cap))
+        if sz == size and label != labels[0] and first and first[0] > 0:
+            print(f"{size} {loop} cap {cap}: pictures/s of {label} / {labels[0]}: "
+                  f"{row[0] / first[0]:.2f}")
 PY

@@ -12,6 +12,8 @@
 #   escape          Esc in the dialog does the same
 #   missing-archive no vek.bin beside the player: playback ends it with status 0
 #   fps-label       "FPS表示(&F)" ticked: a yellow label on an opaque black box at the top left
+#   steady-frames   the measurement build, uncapped, on frames of an odd size: after the first
+#                   frame the worker makes no heap allocation and the device creates nothing
 #   demo            the demo vek.bin with the default settings for a few seconds, screenshots of
 #                   the dialog and of the overlay, then a key press (scripts/run.sh)
 set -euo pipefail
@@ -129,6 +131,31 @@ print(f"label corner: {yellow} yellow and {black} black pixels")
 sys.exit(0 if yellow >= 20 and black >= 100 else 1)
 PY
     end_with_key "$overlay"
+    ;;
+  steady-frames)
+    vektool demo -o "$e2e_out/odd.vek" --size 333x201 --frames 12 >/dev/null
+    dir=$(player_folder player "$e2e_out/odd.vek")
+    cp "$e2e_bin/noctiva_measure.exe" "$dir/noctiva.exe"
+    (cd "$dir" && exec wine ./noctiva.exe 2>"$dir/measure.txt") &
+    player_pid=$!
+    dialog=$(wait_window "$dialog_title" 30) || fail "the settings dialog did not appear"
+    sleep 0.5
+    # From the shadow trackbar, three tab stops on: "FPS調整をする", which Space unticks.
+    press "$dialog" Tab Tab Tab space Return
+    overlay=$(wait_window "$overlay_title" 20) || fail "no overlay window after 実行"
+    sleep 2
+    end_with_key "$overlay" 5000
+    counts=$(grep -h '^measure-worker:' "$dir/measure.txt" | tr -d '\r') || fail "no counts printed"
+    echo "$counts"
+    python3 - "$counts" <<'PY' || fail "the worker allocated or created resources after its first frame"
+import sys
+values = dict(p.split("=") for p in sys.argv[1].split()[1:])
+frames = int(values["worker_frames"])
+# Past the first frame, and past the archive's end at least once when the machine is not busy.
+ok = frames >= 3 and int(values["first_creations"]) >= 7
+ok = ok and values["later_allocs"] == "0" and values["later_creations"] == "0"
+sys.exit(0 if ok else 1)
+PY
     ;;
   demo)
     dir=$(player_folder player "$e2e_bin/vek.bin")

@@ -39,13 +39,18 @@ noctiva_app_test(presentation_loop_tests presentation_loop_test_win32.cpp)
 add_test(NAME presentation_loop COMMAND presentation_loop_tests)
 
 # Measurement builds of the player: presentations, wall time and processor time printed at the
-# end, with the blocking loop and with the polling one (scripts/measure_player.sh).
+# end, with the blocking loop and with the polling one (scripts/measure_player.sh), and the
+# worker's heap allocations and the device's resource creations per frame.
 noctiva_add_player(noctiva_measure NOCTIVA_MEASURE)
 noctiva_add_player(noctiva_measure_polling NOCTIVA_MEASURE NOCTIVA_POLLING_LOOP)
+foreach(player noctiva_measure noctiva_measure_polling)
+  target_sources(${player} PRIVATE ${PROJECT_SOURCE_DIR}/app/measure_counters_win32.cpp)
+  target_link_options(${player} PRIVATE -Wl,--wrap=malloc,--wrap=calloc,--wrap=realloc)
+endforeach()
 
 # End-to-end runs of the real player in the virtual desktop; vek.bin and vektool come from the
 # build (a host vektool when the build was given one).
-foreach(scenario blend quit-button escape missing-archive fps-label)
+foreach(scenario blend quit-button escape missing-archive fps-label steady-frames)
   add_test(NAME e2e_${scenario}
            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/player_e2e.sh ${scenario}
                    $<TARGET_FILE_DIR:noctiva> "${NOCTIVA_HOST_VEKTOOL}" ${CMAKE_BINARY_DIR}/e2e)

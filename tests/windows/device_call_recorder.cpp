@@ -94,9 +94,17 @@ HRESULT WINAPI HookSetSamplerState(IDirect3DDevice9* self, DWORD sampler, D3DSAM
 HRESULT WINAPI HookUpdateSurface(IDirect3DDevice9* self, IDirect3DSurface9* source,
                                  const RECT* sourceRect, IDirect3DSurface9* destination,
                                  const POINT* destinationPoint) {
-    if (Record(Call("UpdateSurface",
-                    {uint64_t(sourceRect != nullptr), uint64_t(destinationPoint != nullptr)},
-                    destination))) {
+    // Whether each was given, then the source rectangle and the destination point, if given.
+    std::vector<uint64_t> args = {uint64_t(sourceRect != nullptr),
+                                  uint64_t(destinationPoint != nullptr)};
+    if (sourceRect != nullptr) {
+        args.insert(args.end(), {uint64_t(sourceRect->left), uint64_t(sourceRect->top),
+                                 uint64_t(sourceRect->right), uint64_t(sourceRect->bottom)});
+    }
+    if (destinationPoint != nullptr) {
+        args.insert(args.end(), {uint64_t(destinationPoint->x), uint64_t(destinationPoint->y)});
+    }
+    if (Record(Call("UpdateSurface", std::move(args), destination))) {
         return D3DERR_INVALIDCALL;
     }
     return g_state.original->UpdateSurface(self, source, sourceRect, destination, destinationPoint);

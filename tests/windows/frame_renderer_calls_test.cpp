@@ -36,11 +36,19 @@ std::vector<std::string> Described(const std::vector<DeviceCall>& calls) {
     return lines;
 }
 
-// Calls that one UploadPixels makes for a level of w x h texels.
-void ExpectUpload(std::vector<std::string>& calls, UINT w, UINT h) {
+// Calls that CreateTexturedQuad makes for a level of w x h texels: the texture, its staging
+// surface and one write of the whole level.
+void ExpectQuad(std::vector<std::string>& calls, UINT w, UINT h) {
+    calls.push_back(Expect("CreateTexture", {w, h, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, 0}));
     calls.push_back(Expect("CreateOffscreenPlainSurface",
                            {w, h, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, /*shared*/ 0}));
     calls.push_back(Expect("UpdateSurface", {/*whole source*/ 0, /*at the corner*/ 0}));
+}
+
+// The call that one UploadPixels makes: the image and its edge, rows x columns texels, copied
+// to the level's corner.
+void ExpectUpload(std::vector<std::string>& calls, UINT columns, UINT rows) {
+    calls.push_back(Expect("UpdateSurface", {1, 1, 0, 0, columns, rows, 0, 0}));
 }
 
 // Calls that one DrawQuad makes.
@@ -76,10 +84,7 @@ TEST(FrameRendererCalls, SetUpMakesTheResourcesAndStatesInOrder) {
             recorded = recorder.calls;
         }
         std::vector<std::string> expected;
-        for (int quad = 0; quad < 2; ++quad) {
-            expected.push_back(Expect("CreateTexture", {c.levelWidth, c.levelHeight, 0, 0,
-                                                        D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, 0}));
-        }
+        for (int quad = 0; quad < 2; ++quad) ExpectQuad(expected, c.levelWidth, c.levelHeight);
         expected.push_back(
             Expect("CreateRenderTarget", {UINT(c.targetWidth), UINT(c.targetHeight),
                                           D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE, 0}));
@@ -91,14 +96,13 @@ TEST(FrameRendererCalls, SetUpMakesTheResourcesAndStatesInOrder) {
         expected.push_back(Expect("SetSamplerState", {0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR}));
         expected.push_back(Expect("SetSamplerState", {0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP}));
         expected.push_back(Expect("SetSamplerState", {0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP}));
-        expected.push_back(
-            Expect("CreateTexture", {1, 1, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, 0}));
+        ExpectQuad(expected, 1, 1);
         ExpectUpload(expected, 1, 1);
 
         const std::vector<std::string> actual = Described(recorded);
         EXPECT_EQ(actual, expected) << "device calls:\n" << Lines(actual);
-        ASSERT_GE(recorded.size(), 5u);
-        EXPECT_EQ(recorded[3].object, resources.renderTarget)
+        ASSERT_GE(recorded.size(), 8u);
+        EXPECT_EQ(recorded[7].object, resources.renderTarget)
             << "the render target made is the one set";
         EXPECT_EQ(resources.shadowBuffer.size(), size_t(c.W) * c.H);
         EXPECT_EQ(resources.cutoutBuffer.size(), size_t(c.W) * c.H);
@@ -139,8 +143,8 @@ TEST(FrameRendererCalls, EveryPlacementDrawsItsThreeQuadsAfterOneFill) {
             recorded = recorder.calls;
         }
         std::vector<std::string> expected;
-        ExpectUpload(expected, 8, 8);  // shadow
-        ExpectUpload(expected, 8, 8);  // cut-out
+        ExpectUpload(expected, 8, 6);  // shadow: 7 x 5 and its edge; nothing is created
+        ExpectUpload(expected, 8, 6);  // cut-out
         expected.push_back(Expect("ColorFill", {/*whole surface*/ 0, uint64_t(c.B) << 24}));
         expected.push_back(Expect("BeginScene"));
         for (size_t i = 0; i < c.placements.size(); ++i) {
@@ -164,13 +168,13 @@ TEST(FrameRendererCalls, EveryPlacementDrawsItsThreeQuadsAfterOneFill) {
             surface->Release();  // the texture keeps it alive
             return static_cast<const void*>(surface);
         };
-        EXPECT_EQ(recorded[1].object, level(resources.shadowQuad)) << "shadow uploaded first";
-        EXPECT_EQ(recorded[3].object, level(resources.cutoutQuad));
-        EXPECT_EQ(recorded[4].object, resources.renderTarget) << "the fill's surface";
+        EXPECT_EQ(recorded[0].object, level(resources.shadowQuad)) << "shadow uploaded first";
+        EXPECT_EQ(recorded[1].object, level(resources.cutoutQuad));
+        EXPECT_EQ(recorded[2].object, resources.renderTarget) << "the fill's surface";
         EXPECT_EQ(recorded.back().object, out.output.pictureSurface) << "the copy's target";
         const TexturedQuad* order[3] = {resources.cutoutQuad, resources.whiteQuad,
                                         resources.shadowQuad};
-        size_t at = 6;
+        size_t at = 4;
         for (const Placement& p : c.placements) {
             const DeviceCall& viewport = recorded[at];
             EXPECT_EQ(viewport.viewport.X, p.viewport.X);

@@ -246,8 +246,12 @@ TEST(ProcessExit, AFailedDeviceCallEndsTheProcessAtThatStep) {
         {"fail=CreateTexture:3", nullptr, "set-up done"},  // white quad none
         {"fail=CreateRenderTarget:1", nullptr, "set-up done"},
         {"fail=SetSamplerState:4", nullptr, "set-up done"},
-        {"fail=UpdateSurface:3", "set-up done", "frame 1 rendered"},  // frame 1's cut-out
-        {"fail=UpdateSurface:4", "frame 1 handed over", "frame 2 rendered"},
+        {"fail=CreateOffscreenPlainSurface:1", nullptr, "set-up done"},  // shadow staging
+        {"fail=UpdateSurface:1", nullptr, "set-up done"},  // the shadow level's first write
+        {"fail=UpdateSurface:4", nullptr, "set-up done"},  // the white texel
+        // Set-up writes three levels whole and the white texel, then two uploads per frame.
+        {"fail=UpdateSurface:6", "set-up done", "frame 1 rendered"},  // frame 1's cut-out
+        {"fail=UpdateSurface:7", "frame 1 handed over", "frame 2 rendered"},
         {"fail=ColorFill:1", "set-up done", "frame 1 rendered"},
         {"fail=DrawPrimitiveUP:2", "set-up done", "frame 1 rendered"},  // the white quad
         {"fail=EndScene:2", "frame 1 handed over", "frame 2 rendered"},

@@ -28,7 +28,7 @@ double Seconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
 }
 
-constexpr int32_t kFrameW = 480, kFrameH = 360, kArchiveFrames = 24;
+constexpr int32_t kArchiveFrames = 24;
 
 struct Counter {
     int handedOver = 0;
@@ -56,12 +56,13 @@ double SoftwareFramesPerSecond(const std::wstring& archive, int frames, int32_t 
                                int32_t height) {
     ImageUnpacker unpacker;
     unpacker.Open(archive);
-    SoftwareRenderer renderer(kFrameW, kFrameH, width, height,
-                              {PlaceArea(0, 0, width, height, kFrameW, kFrameH)});
+    const int32_t W = int32_t(unpacker.Width()), H = int32_t(unpacker.Height());
+    SoftwareRenderer renderer(W, H, width, height, {PlaceArea(0, 0, width, height, W, H)});
     std::vector<uint32_t> picture(size_t(width) * height);
+    std::vector<uint8_t> frame;
     const Clock::time_point start = Clock::now();
     for (int n = 0; n < frames; ++n) {
-        const std::vector<uint8_t> frame = unpacker.ReadFrame(uint32_t(n % kArchiveFrames));
+        unpacker.ReadFrame(uint32_t(n % kArchiveFrames), frame);
         renderer.Render(frame.data(), g_app.settings.shadowOpacity,
                         g_app.settings.backgroundOpacity, picture.data());
     }
@@ -89,14 +90,16 @@ Breakdown MeasureSteps(const std::wstring& archive, int frames, int32_t width, i
         g_app.device, g_app.pictureSurface, &g_app.pictureLock, g_app.frameReady, width, height};
     ImageUnpacker unpacker;
     unpacker.Open(archive);
-    FrameResources resources = SetUpFrameResources(output, kFrameW, kFrameH);
-    const std::vector<Placement> placements = {PlaceArea(0, 0, width, height, kFrameW, kFrameH)};
+    const int32_t W = int32_t(unpacker.Width()), H = int32_t(unpacker.Height());
+    FrameResources resources = SetUpFrameResources(output, W, H);
+    const std::vector<Placement> placements = {PlaceArea(0, 0, width, height, W, H)};
     IDirect3DDevice9* device = g_app.device;
     Breakdown total;
+    std::vector<uint8_t> frame;
     for (int n = 0; n < frames; ++n) {
         const Clock::time_point t0 = Clock::now();
-        const std::vector<uint8_t> frame = unpacker.ReadFrame(uint32_t(n % kArchiveFrames));
-        ComposeFrame(frame.data(), kFrameW, kFrameH, g_app.settings.shadowOpacity,
+        unpacker.ReadFrame(uint32_t(n % kArchiveFrames), frame);
+        ComposeFrame(frame.data(), W, H, g_app.settings.shadowOpacity,
                      resources.shadowBuffer.data(), resources.cutoutBuffer.data());
         const Clock::time_point t1 = Clock::now();
         UploadPixels(resources.shadowQuad, resources.shadowBuffer.data());
@@ -153,20 +156,32 @@ bool Prepare(int32_t width, int32_t height, const TestDevice& device) {
     return g_app.pictureSurface != nullptr;
 }
 
+// An archive of alternating gradient and disc frames of one size; empty on failure.
+std::wstring WriteBenchArchive(const std::wstring& directory, int32_t W, int32_t H) {
+    std::vector<std::vector<uint8_t>> content;
+    for (int i = 0; i < kArchiveFrames; ++i) {
+        content.push_back(MakeFrame(i % 2 ? Pattern::Disc : Pattern::Gradient, W, H, i));
+    }
+    const std::wstring archive =
+        directory + L"vek-" + std::to_wstring(W) + L"x" + std::to_wstring(H) + L".bin";
+    return WriteArchive(archive, W, H, content) ? archive : std::wstring();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::atoi(argv[1]) : 120;
     const std::wstring directory = MakeTempDirectory(L"bench");
-    std::vector<std::vector<uint8_t>> content;
-    for (int i = 0; i < kArchiveFrames; ++i) {
-        content.push_back(
-            MakeFrame(i % 2 ? Pattern::Disc : Pattern::Gradient, kFrameW, kFrameH, i));
-    }
-    const std::wstring archive = directory + L"vek.bin";
-    if (directory.empty() || !WriteArchive(archive, kFrameW, kFrameH, content)) {
-        std::fprintf(stderr, "cannot write the benchmark archive\n");
-        return 1;
+    const int32_t frameSizes[][2] = {{480, 360}, {1920, 1080}};
+    std::wstring archives[2];
+    for (int i = 0; i < 2; ++i) {
+        if (!directory.empty()) {
+            archives[i] = WriteBenchArchive(directory, frameSizes[i][0], frameSizes[i][1]);
+        }
+        if (archives[i].empty()) {
+            std::fprintf(stderr, "cannot write the benchmark archive\n");
+            return 1;
+        }
     }
     InitializeCriticalSection(&g_app.pictureLock);
     g_app.frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -179,22 +194,31 @@ int main(int argc, char** argv) {
     g_app.settings.backgroundOpacity = 0;
 
     std::printf(
-        "Direct3D 9 path on llvmpipe under Wine (not a real graphics card), %dx%d frames, "
-        "%d frames per size\n",
-        kFrameW, kFrameH, frames);
+        "Direct3D 9 path on llvmpipe under Wine (not a real graphics card), %d frames per row\n",
+        frames);
     const int32_t sizes[][2] = {{1280, 720}, {1920, 1080}};
     for (const auto& size : sizes) {
         if (!Prepare(size[0], size[1], device)) return 1;
-        DeviceFramesPerSecond(archive, 5);  // warm up the device's shaders and caches
-        const double deviceFps = DeviceFramesPerSecond(archive, frames);
-        const double softwareFps = SoftwareFramesPerSecond(archive, frames, size[0], size[1]);
-        const Breakdown steps = MeasureSteps(archive, frames / 2, size[0], size[1]);
-        std::printf("%dx%d: device %.1f fps, software renderer %.1f fps, device/software %.2f\n",
-                    size[0], size[1], deviceFps, softwareFps, deviceFps / softwareFps);
-        std::printf(
-            "  device steps, each waited for (ms per frame): read+compose %.2f, upload "
-            "%.2f, fill+draw %.2f, GetRenderTargetData until readable %.2f\n",
-            steps.readCompose, steps.upload, steps.draw, steps.copyBack);
+        double deviceFps[2] = {};
+        for (int i = 0; i < 2; ++i) {
+            DeviceFramesPerSecond(archives[i], 5);  // warm up the device's shaders and caches
+            deviceFps[i] = DeviceFramesPerSecond(archives[i], frames);
+            const double softwareFps =
+                SoftwareFramesPerSecond(archives[i], frames, size[0], size[1]);
+            const Breakdown steps = MeasureSteps(archives[i], frames / 2, size[0], size[1]);
+            std::printf(
+                "desktop %dx%d, frames %dx%d: device %.1f fps, software renderer %.1f fps, "
+                "device/software %.2f\n",
+                size[0], size[1], frameSizes[i][0], frameSizes[i][1], deviceFps[i], softwareFps,
+                deviceFps[i] / softwareFps);
+            std::printf(
+                "  device steps, each waited for (ms per frame): read+compose %.2f, upload "
+                "%.2f, fill+draw %.2f, GetRenderTargetData until readable %.2f\n",
+                steps.readCompose, steps.upload, steps.draw, steps.copyBack);
+        }
+        std::printf("desktop %dx%d: device fps of %dx%d frames / %dx%d frames: %.2f\n", size[0],
+                    size[1], frameSizes[1][0], frameSizes[1][1], frameSizes[0][0], frameSizes[0][1],
+                    deviceFps[1] / deviceFps[0]);
     }
     g_app.pictureSurface->Release();
     g_app.pictureSurface = nullptr;

@@ -19,15 +19,17 @@ TEST(TexturedQuad, TextureSizeAndCoordinatesCoverTheImage) {
         int32_t width, height;
         UINT levelWidth, levelHeight;
         float uMax, vMax;
+        LONG uploadedWidth, uploadedHeight;
     };
     const Case cases[] = {
-        {480, 360, 512, 512, 0.9375f, 0.703125f},
-        {7, 5, 8, 8, 0.875f, 0.625f},
-        {1, 1, 1, 1, 1.0f, 1.0f},
-        {3, 1, 4, 1, 0.75f, 1.0f},
-        {512, 513, 512, 1024, 1.0f, 0.5009765625f},
-        {0, 0, 1, 1, 0.0f, 0.0f},
-        {1920, 1080, 2048, 2048, 0.9375f, 0.52734375f},
+        {480, 360, 512, 512, 0.9375f, 0.703125f, 481, 361},
+        {7, 5, 8, 8, 0.875f, 0.625f, 8, 6},
+        {1, 1, 1, 1, 1.0f, 1.0f, 1, 1},
+        {3, 1, 4, 1, 0.75f, 1.0f, 4, 1},
+        {512, 513, 512, 1024, 1.0f, 0.5009765625f, 512, 514},
+        {0, 0, 1, 1, 0.0f, 0.0f, 0, 0},
+        {0, 5, 1, 8, 0.0f, 0.625f, 0, 0},
+        {1920, 1080, 2048, 2048, 0.9375f, 0.52734375f, 1921, 1081},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
@@ -37,13 +39,29 @@ TEST(TexturedQuad, TextureSizeAndCoordinatesCoverTheImage) {
         ASSERT_EQ(device->CreateTexture(c.levelWidth, c.levelHeight, 0, 0, D3DFMT_A8R8G8B8,
                                         D3DPOOL_DEFAULT, &bare, nullptr),
                   S_OK);
-        const ULONG textureShare = DeviceReferences(device) - before;
+        IDirect3DSurface9* bareStaging = nullptr;
+        ASSERT_EQ(device->CreateOffscreenPlainSurface(c.levelWidth, c.levelHeight, D3DFMT_A8R8G8B8,
+                                                      D3DPOOL_SYSTEMMEM, &bareStaging, nullptr),
+                  S_OK);
+        const ULONG resourceShare = DeviceReferences(device) - before;
+        bareStaging->Release();
         bare->Release();
 
         TexturedQuad* quad = CreateTexturedQuad(device, c.width, c.height);
         ASSERT_NE(quad, nullptr);
-        EXPECT_EQ(DeviceReferences(device), before + textureShare + 1)
-            << "the quad holds one device reference of its own";
+        EXPECT_EQ(DeviceReferences(device), before + resourceShare + 1)
+            << "the quad holds its texture, its staging surface and one device reference";
+        ASSERT_NE(quad->staging, nullptr);
+        D3DSURFACE_DESC staging{};
+        ASSERT_EQ(quad->staging->GetDesc(&staging), S_OK);
+        EXPECT_EQ(staging.Width, c.levelWidth);
+        EXPECT_EQ(staging.Height, c.levelHeight);
+        EXPECT_EQ(staging.Pool, D3DPOOL_SYSTEMMEM);
+        const RECT uploaded = UploadedRect(*quad);
+        EXPECT_EQ(uploaded.left, 0);
+        EXPECT_EQ(uploaded.top, 0);
+        EXPECT_EQ(uploaded.right, c.uploadedWidth) << "the image and the column beyond it";
+        EXPECT_EQ(uploaded.bottom, c.uploadedHeight) << "the image and the row below it";
         EXPECT_EQ(quad->device, device);
         EXPECT_EQ(quad->levelDesc.Width, c.levelWidth);
         EXPECT_EQ(quad->levelDesc.Height, c.levelHeight);
@@ -173,46 +191,88 @@ std::vector<uint32_t> ReadTexels(IDirect3DDevice9* device, TexturedQuad* quad) {
     return texels;
 }
 
-TEST(TexturedQuad, UploadRepeatsTheLastColumnAndRowBeyondTheImage) {
+std::vector<uint32_t> RandomImage(int32_t width, int32_t height, uint32_t seed) {
+    std::vector<uint32_t> image(size_t(width) * height);
+    uint32_t state = seed * 2654435761u;
+    for (uint32_t& word : image) {
+        state = state * 1664525u + 1013904223u;
+        word = state | 0x01000000u;  // never fully transparent, so holes would show
+    }
+    return image;
+}
+
+TEST(TexturedQuad, UploadWritesTheImageAndItsEdgeAndLeavesTheRestBlack) {
     IDirect3DDevice9* device = SharedDevice();
     ASSERT_NE(device, nullptr);
     struct Case {
         int32_t width, height;
-        uint32_t seed;
     };
-    // Sizes below, at and just above a power of two; two seeds so that every upload must
-    // rewrite the texels beyond the image rather than keep an earlier upload's.
-    const Case cases[] = {{5, 3, 1}, {5, 3, 2}, {7, 5, 3}, {8, 4, 4},
-                          {1, 1, 5}, {9, 2, 6}, {3, 17, 7}};
+    // Sizes below, at and just above a power of two, and a flat one.
+    const Case cases[] = {{5, 3}, {7, 5}, {8, 4}, {1, 1}, {9, 2}, {3, 17}, {4, 1}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " seed " << c.seed);
         TexturedQuad* quad = CreateTexturedQuad(device, c.width, c.height);
         ASSERT_NE(quad, nullptr);
-        std::vector<uint32_t> image(size_t(c.width) * c.height);
-        uint32_t state = c.seed * 2654435761u;
-        for (uint32_t& word : image) {
-            state = state * 1664525u + 1013904223u;
-            word = state | 0x01000000u;  // never fully transparent, so holes would show
-        }
-        ASSERT_EQ(UploadPixels(quad, image.data()), S_OK);
-        const std::vector<uint32_t> texels = ReadTexels(device, quad);
-        const int32_t w = int32_t(quad->levelDesc.Width);
-        const int32_t h = int32_t(quad->levelDesc.Height);
-        ASSERT_EQ(texels.size(), size_t(w) * h);
-        int wrong = 0;
-        for (int32_t y = 0; y < h; ++y) {
-            for (int32_t x = 0; x < w; ++x) {
-                const int32_t sx = std::min(x, c.width - 1);
-                const int32_t sy = std::min(y, c.height - 1);
-                const uint32_t expected = image[size_t(sy) * c.width + sx];
-                if (texels[size_t(y) * w + x] != expected && ++wrong <= 5) {
-                    ADD_FAILURE() << "texel " << x << "," << y << " is " << std::hex
-                                  << texels[size_t(y) * w + x] << ", expected " << expected
-                                  << " (image texel " << std::dec << sx << "," << sy << ")";
+        const RECT edge = UploadedRect(*quad);
+        // Two images through the same quad: the second must replace the first's edge as well.
+        for (uint32_t seed = 1; seed <= 2; ++seed) {
+            SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " seed " << seed);
+            const std::vector<uint32_t> image = RandomImage(c.width, c.height, seed);
+            ASSERT_EQ(UploadPixels(quad, image.data()), S_OK);
+            const std::vector<uint32_t> texels = ReadTexels(device, quad);
+            const int32_t w = int32_t(quad->levelDesc.Width);
+            const int32_t h = int32_t(quad->levelDesc.Height);
+            ASSERT_EQ(texels.size(), size_t(w) * h);
+            int wrong = 0;
+            for (int32_t y = 0; y < h; ++y) {
+                for (int32_t x = 0; x < w; ++x) {
+                    const int32_t sx = std::min(x, c.width - 1);
+                    const int32_t sy = std::min(y, c.height - 1);
+                    const bool written = x < edge.right && y < edge.bottom;
+                    const uint32_t expected = written ? image[size_t(sy) * c.width + sx] : 0u;
+                    if (texels[size_t(y) * w + x] != expected && ++wrong <= 5) {
+                        ADD_FAILURE() << "texel " << x << "," << y << " is " << std::hex
+                                      << texels[size_t(y) * w + x] << ", expected " << expected
+                                      << (written ? " (image texel " : " (beyond the edge ")
+                                      << std::dec << sx << "," << sy << ")";
+                    }
                 }
             }
+            EXPECT_EQ(wrong, 0);
         }
-        EXPECT_EQ(wrong, 0);
+        ReleaseTexturedQuad(quad);
+    }
+}
+
+// Per upload: one copy of the image and its edge to the level's corner, and nothing created.
+TEST(TexturedQuad, UploadsReuseTheStagingSurface) {
+    IDirect3DDevice9* device = SharedDevice();
+    ASSERT_NE(device, nullptr);
+    struct Case {
+        int32_t width, height;
+        uint64_t columns, rows;
+    };
+    const Case cases[] = {{480, 360, 481, 361}, {7, 5, 8, 6}, {8, 3, 8, 4}, {1, 1, 1, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+        TexturedQuad* quad = CreateTexturedQuad(device, c.width, c.height);
+        ASSERT_NE(quad, nullptr);
+        IDirect3DSurface9* const staging = quad->staging;
+        std::vector<DeviceCall> recorded;
+        {
+            DeviceCallRecorder recorder(device);
+            for (uint32_t seed = 1; seed <= 3; ++seed) {
+                const std::vector<uint32_t> image = RandomImage(c.width, c.height, seed);
+                ASSERT_EQ(UploadPixels(quad, image.data()), S_OK);
+            }
+            recorded = recorder.calls;
+        }
+        EXPECT_EQ(quad->staging, staging);
+        ASSERT_EQ(recorded.size(), 3u) << CallNames(recorded);
+        const std::vector<uint64_t> expected = {1, 1, 0, 0, c.columns, c.rows, 0, 0};
+        for (const DeviceCall& call : recorded) {
+            EXPECT_EQ(call.name, "UpdateSurface");
+            EXPECT_EQ(call.args, expected);
+        }
         ReleaseTexturedQuad(quad);
     }
 }
