@@ -2,7 +2,7 @@
 # Checks of the zip for Windows users, made the way such a user meets it: unpacked into a fresh
 # folder. Runs in the virtual desktop of scripts/vdesk.sh.
 #
-#   package_e2e.sh CHECK ZIP VERSION VERSION_INFO_DUMP OUT_DIR
+#   package_e2e.sh CHECK ZIP VERSION BUILD_DIR
 #
 #   contents  exactly the expected files in one folder noctiva-VERSION/; both programs import
 #             only DLLs that Windows itself has; both carry a version resource with VERSION and
@@ -10,9 +10,13 @@
 #   run       noctiva.exe started from the unpacked folder: Enter starts the demo, the desktop
 #             shows its shadow, a key press ends the player with status 0; vektool.exe --version
 #             prints "vektool VERSION"
+#   again     packing BUILD_DIR's programs once more gives the same bytes as ZIP
+#
+# BUILD_DIR is the Windows build that made ZIP; it holds version_info_dump.exe.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-check=$1 zip=$2 version=$3 dump=$4 out=$5/$1
+check=$1 zip=$2 version=$3 build=$4
+dump=$build/bin/version_info_dump.exe out=$build/package-check/$check
 folder=noctiva-$version
 programs=(noctiva.exe vektool.exe)
 expected_files=(LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt noctiva.exe vek.bin vektool.exe)
@@ -152,6 +156,16 @@ run_player() {
   ((player_status == 0)) || fail "exit status $player_status after the key press"
 }
 
+check_same_bytes() {
+  rm -rf "$out/cpack"
+  cpack --config "$build/CPackConfig.cmake" -B "$out/cpack" >/dev/null
+  local again=$out/cpack/$(basename "$zip")
+  echo "  $(sha256sum "$zip" | cut -c1-16)  $zip"
+  echo "  $(sha256sum "$again" | cut -c1-16)  $again"
+  cmp -s "$zip" "$again" ||
+    fail "a second packing differs (is $zip from another commit? scripts/package.sh makes it anew)"
+}
+
 check_vektool_version() {
   local printed
   printed=$(cd "$dir" && wine ./vektool.exe --version | tr -d '\r')
@@ -170,6 +184,9 @@ case "$check" in
   run)
     run_player
     check_vektool_version
+    ;;
+  again)
+    check_same_bytes
     ;;
   *)
     fail "unknown check $check"
