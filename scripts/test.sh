@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every test of the project: native (plain and under ASan/UBSan), the reader's fuzzer for a
-# bounded time, and the Windows build under Wine in a virtual desktop. Installs what it needs.
+# bounded time, the Windows build under Wine in a virtual desktop, and the zip for Windows users
+# (scripts/package.sh). Installs what it needs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -38,11 +39,16 @@ cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build build/windows -j "$jobs"
 # Wine tests run one at a time: they share one wineserver and one X display.
-scripts/vdesk.sh -- ctest --test-dir build/windows --output-on-failure -LE two-monitors | tee -a "$summary"
+scripts/vdesk.sh -- ctest --test-dir build/windows --output-on-failure -LE 'two-monitors|package' \
+  | tee -a "$summary"
 if ctest --test-dir build/windows -N -L two-monitors | grep -q 'Total Tests: [1-9]'; then
   scripts/vdesk.sh --two-monitors -- ctest --test-dir build/windows --output-on-failure -L two-monitors \
     | tee -a "$summary"
 fi
+
+stage "the zip for Windows users, unpacked and run"
+bash scripts/package.sh
+scripts/vdesk.sh -- ctest --test-dir build/windows --output-on-failure -L package | tee -a "$summary"
 
 total=$(awk '/tests passed, .* tests failed out of/ {n += $NF} END {print n + 0}' "$summary")
 echo

@@ -11,7 +11,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vektool COMMAND ...\n"
+    "usage: vektool COMMAND ...   (vektool --version prints the version)\n"
     "  info ARCHIVE                    size, frame count and stream sizes\n"
     "  check ARCHIVE                   decode every frame, list the bad ones\n"
     "  dump ARCHIVE N [-o FILE]        frame N as a binary PGM\n"
@@ -43,6 +43,10 @@ int Run(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("vektool %s\n", NOCTIVA_VERSION);
         return 0;
     }
     for (const Command& command : kCommands) {
