@@ -2,26 +2,31 @@
 # Runs a command inside a virtual desktop: Xvfb with compositing (xcompmgr), a plain desktop
 # background of a known colour, and a Wine prefix that is created once and then reused.
 #
-#   scripts/vdesk.sh [--size WxH] [--two-monitors] [--background '#RRGGBB'] -- COMMAND [ARG...]
+#   scripts/vdesk.sh [--size WxH] [--two-monitors] [--background '#RRGGBB'] [--no-wine]
+#                    -- COMMAND [ARG...]
 #
+# --no-wine leaves Wine out (the Linux player's runs): no prefix, no wineserver.
 # The command sees DISPLAY, WINEPREFIX, WINEDEBUG and LANG=ja_JP.UTF-8 (for Wine's Japanese
 # dialog texts), plus NOCTIVA_DESKTOP_SIZE and NOCTIVA_BACKGROUND. Its exit status is returned.
 set -euo pipefail
 
 size=1280x720
 two_monitors=0
+wine=1
 background='#336699'
 while (($#)); do
   case "$1" in
     --size) size=$2; shift 2 ;;
     --two-monitors) two_monitors=1; shift ;;
     --background) background=$2; shift 2 ;;
+    --no-wine) wine=0; shift ;;
     --) shift; break ;;
     *) break ;;
   esac
 done
 if (($# == 0)); then
-  echo "usage: vdesk.sh [--size WxH] [--two-monitors] [--background '#RRGGBB'] -- COMMAND..." >&2
+  echo "usage: vdesk.sh [--size WxH] [--two-monitors] [--background '#RRGGBB'] [--no-wine]" \
+    "-- COMMAND..." >&2
   exit 2
 fi
 
@@ -58,21 +63,23 @@ pids+=($!)
 xcompmgr >/dev/null 2>&1 &
 pids+=($!)
 
-if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+if ((wine)) && [[ ! -f "$WINEPREFIX/system.reg" ]]; then
   echo "vdesk: creating Wine prefix $WINEPREFIX (once)" >&2
   mkdir -p "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1 || true
   wineserver -w || true
 fi
 # A persistent wineserver makes each test process start quickly.
-wineserver -p >/dev/null 2>&1 || true
-# Start Wine's background services now, with no tie to the command's output: started by the
-# first test program instead, they inherit its pipes and ctest waits for them forever.
-wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+if ((wine)); then
+  wineserver -p >/dev/null 2>&1 || true
+  # Start Wine's background services now, with no tie to the command's output: started by the
+  # first test program instead, they inherit its pipes and ctest waits for them forever.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+fi
 sleep 1 # let the compositor paint the desktop once
 
 export NOCTIVA_DESKTOP_SIZE=$size NOCTIVA_BACKGROUND=$background
 status=0
 env LANG=ja_JP.UTF-8 "$@" || status=$?
-wineserver -k >/dev/null 2>&1 || true
+if ((wine)); then wineserver -k >/dev/null 2>&1 || true; fi
 exit $status
