@@ -4,6 +4,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/shape.h>
+#include <X11/keysym.h>
 
 #include <cctype>
 #include <string>
@@ -146,6 +147,17 @@ void OverlayWindow::TakeFocusOnce() {
     XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
 }
 
+bool OverlayWindow::KeyEndsPlayer(XKeyEvent key) const {
+    const KeySym symbol = XLookupKeysym(&key, 0);
+    // Alt+F4 closes the window as the Windows system menu does.
+    if ((key.state & Mod1Mask) && symbol == XK_F4) return true;
+    if (!settings_.exitOnKey) return false;
+    // Alt, F10 and Alt+key are system keys on Windows: they never reach WM_KEYDOWN there.
+    const bool systemKey = symbol == XK_Alt_L || symbol == XK_Alt_R || symbol == XK_Meta_L ||
+                           symbol == XK_Meta_R || symbol == XK_F10 || (key.state & Mod1Mask);
+    return !systemKey;
+}
+
 OverlayWindow::EventOutcome OverlayWindow::Handle(const XEvent& event) {
     switch (event.type) {
         case MapNotify:
@@ -168,7 +180,7 @@ OverlayWindow::EventOutcome OverlayWindow::Handle(const XEvent& event) {
             }
             return EventOutcome::Nothing;
         case KeyPress:
-            return settings_.exitOnKey ? EventOutcome::Close : EventOutcome::Nothing;
+            return KeyEndsPlayer(event.xkey) ? EventOutcome::Close : EventOutcome::Nothing;
         case ClientMessage:
             if (event.xclient.format == 32 && Atom(event.xclient.data.l[0]) == deleteWindow_) {
                 return EventOutcome::Close;

@@ -42,6 +42,7 @@ class OverlayWindow {
   private:
     void SetWindowManagerHints(const std::string& title, const std::string& className);
     void TakeFocusOnce();
+    bool KeyEndsPlayer(XKeyEvent key) const;
 
     Display* display_;
     PlaybackSettings settings_;

@@ -167,8 +167,12 @@ int Player::Run() {
     }
     XFlush(display_);
 
+#if !defined(NOCTIVA_MEASURE)
     // The whole player yields to every other program, as the Windows one runs at idle priority.
+    // (The measurement build keeps the normal priority, as Wine runs the Windows player, so
+    // that a busy machine starves neither of them.)
     setpriority(PRIO_PROCESS, 0, 19);
+#endif
     worker_ = std::make_unique<PlaybackThread>(ArchivePathBesideExecutable(), settings_, handover_);
     worker_->Start(displays_);
     rate_.meter.Start();

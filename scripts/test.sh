@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Every test of the project: native (plain and under ASan/UBSan), the reader's fuzzer for a
-# bounded time, and the Windows build under Wine in a virtual desktop. Installs what it needs.
+# Every test of the project: native (plain and under ASan/UBSan, the Linux player's end-to-end
+# runs in a virtual desktop included), the reader's fuzzer for a bounded time, and the Windows
+# build under Wine in a virtual desktop. Installs what it needs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD

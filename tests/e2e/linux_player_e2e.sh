@@ -18,6 +18,8 @@ set -euo pipefail
 # GTK would warn about it on standard error, and xdotool could not read the dialog's title.
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 here=$(cd "$(dirname "$0")" && pwd)
+# A player built with AddressSanitizer: what GTK and its libraries keep until the exit is theirs.
+export LSAN_OPTIONS="suppressions=$here/lsan_gtk.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 scenario=$1
 bin=$(cd "$2" && pwd)
 out=$3/$scenario
