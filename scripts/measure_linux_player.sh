@@ -48,10 +48,13 @@ if [[ -n "$native_bin" ]]; then
   press "\$dialog" Return
   overlay=\$(wait_window "\$overlay_title" 30) || fail "no native overlay"
   nice_value=\$(ps -o ni= -p "\$player_pid" | tr -d ' ')
-  sleep $seconds
+  sleep 1
+  p0=\$(cpu_ticks "\$player_pid")
+  sleep $((seconds - 1))
+  p1=\$(cpu_ticks "\$player_pid")
   press "\$overlay" space
   wait_player 10
-  echo "$size linux \$(grep '^measure:' "\$work/native/measure.txt" || true) server_cpu=0 nice=\$nice_value" >>"$results"
+  echo "$size linux \$(grep '^measure:' "\$work/native/measure.txt" || true) server_cpu=0 proc_cpu=\$((p1 - p0)) window=$((seconds - 1)) nice=\$nice_value" >>"$results"
 fi
 if [[ -n "$windows_bin" ]]; then
   dir=\$(player_folder wine "$windows_bin/vek.bin")
@@ -63,25 +66,30 @@ if [[ -n "$windows_bin" ]]; then
   press "\$dialog" Return
   overlay=\$(wait_window "\$overlay_title" 30) || fail "no Wine overlay"
   sleep 1
-  nice_value=\$(ps -o ni= -p "\$(pgrep -n -f 'noctiva.exe')" | tr -d ' ')
+  # Wine names the process after the executable; the command line also matches Wine's loader.
+  wine_pid=\$(pgrep -n -x noctiva.exe || pgrep -n -f 'noctiva.exe')
+  nice_value=\$(ps -o ni= -p "\$wine_pid" | tr -d ' ')
   server=\$(server_pid)
-  s0=\$(cpu_ticks "\$server")
+  s0=\$(cpu_ticks "\$server"); p0=\$(cpu_ticks "\$wine_pid")
   sleep $((seconds - 1))
-  s1=\$(cpu_ticks "\$server")
+  s1=\$(cpu_ticks "\$server"); p1=\$(cpu_ticks "\$wine_pid")
   press "\$overlay" space
   wait_player 10
-  echo "$size wine \$(grep '^measure:' "\$dir/measure.txt" | tr -d '\\r' || true) server_cpu=\$((s1 - s0)) server_window=$((seconds - 1)) nice=\$nice_value" >>"$results"
+  echo "$size wine \$(grep '^measure:' "\$dir/measure.txt" | tr -d '\\r' || true) server_cpu=\$((s1 - s0)) proc_cpu=\$((p1 - p0)) window=$((seconds - 1)) nice=\$nice_value" >>"$results"
 fi
 INNER
   scripts/vdesk.sh --size "$size" -- bash "$results.inner" >"$results.log" 2>&1 ||
     { echo "measure: the run at $size failed:" >&2; tail -5 "$results.log" >&2; }
 }
 
+load=$(cut -d' ' -f1-3 /proc/loadavg)
 for size in $sizes; do measure_desktop "$size"; done
 
 echo "30 frames per second cap on, the demo, ${seconds} s per player"
-echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "desktop    player  nice  pictures/s  process CPU s/s  main thread CPU s/s  wineserver CPU s/s"
+echo "load average at the start: $load"
+echo "process CPU: as the player counts it from the start of its loop; /proc: utime + stime of"
+echo "the process over the last $((seconds - 1)) s, as Linux counts every thread"
+echo "desktop    player  nice  pictures/s  process CPU s/s  /proc CPU s/s  main thread CPU s/s  wineserver CPU s/s"
 python3 - "$results" <<'PY'
 import sys
 for line in open(sys.argv[1]).read().splitlines():
@@ -92,8 +100,10 @@ for line in open(sys.argv[1]).read().splitlines():
         print(f"{size:<10} {player:<7} no measurement")
         continue
     s = float(values["seconds"])
-    server = int(values["server_cpu"]) / 100.0 / float(values.get("server_window", 1))
+    window = float(values["window"])
+    server = int(values["server_cpu"]) / 100.0 / window
+    proc = int(values["proc_cpu"]) / 100.0 / window
     print(f"{size:<10} {player:<7} {values.get('nice', '?'):>4}  {int(values['presented']) / s:10.1f}  "
-          f"{float(values['process_cpu']) / s:15.3f}  {float(values['main_cpu']) / s:19.3f}  "
+          f"{float(values['process_cpu']) / s:15.3f}  {proc:13.2f}  {float(values['main_cpu']) / s:19.3f}  "
           f"{server:18.3f}")
 PY
