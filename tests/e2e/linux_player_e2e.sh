@@ -11,6 +11,8 @@
 #   escape          Esc in the dialog ends the player with status 0 and no overlay ever appears
 #   missing-archive no vek.bin beside the player: status 0 and one line on standard error
 #   bad-archive     a vek.bin whose frame stream is damaged: the same
+#   no-compositor   (no compositing manager) one line on standard error says so, the player
+#                   plays anyway and a key ends it with status 0
 #   two-displays    (two Xinerama screens) the dialog lists both displays: the chosen-monitor
 #                   mode is open, and the combo box's second entry puts the overlay on screen 2
 set -euo pipefail
@@ -175,6 +177,18 @@ case "$scenario" in
     start_and_wait_dialog "$dir"
     press "$dialog" Return
     expect_end_with_one_line 10
+    ;;
+  no-compositor)
+    dir=$(player_folder "$bin/vek.bin")
+    start_and_wait_dialog "$dir"
+    press "$dialog" Return
+    overlay=$(wait_window "$overlay_title" 10) || fail "no overlay window after Enter"
+    sleep 0.5
+    echo "standard error:"
+    cat "$out/stderr.txt"
+    [[ $(wc -l <"$out/stderr.txt") -eq 1 ]] && grep -q 'no compositing manager' "$out/stderr.txt" ||
+      fail "not one line about the missing compositing manager"
+    end_with_key "$overlay"
     ;;
   two-displays)
     dir=$(player_folder "$bin/vek.bin")

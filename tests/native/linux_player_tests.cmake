@@ -20,6 +20,9 @@ if(TARGET noctiva)
     add_test(NAME linux_player_e2e.${scenario}
              COMMAND ${vdesk} --no-wine -- ${e2e} ${scenario} ${CMAKE_BINARY_DIR}/bin ${e2e_out})
   endforeach()
+  add_test(NAME linux_player_e2e.no-compositor
+           COMMAND ${vdesk} --no-wine --no-compositor --
+                   ${e2e} no-compositor ${CMAKE_BINARY_DIR}/bin ${e2e_out})
   add_test(NAME linux_player_e2e.two-displays
            COMMAND ${vdesk} --no-wine --two-monitors --
                    env NOCTIVA_SECOND_SCREEN=800x600 ${e2e} two-displays ${CMAKE_BINARY_DIR}/bin
