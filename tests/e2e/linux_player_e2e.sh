@@ -37,6 +37,9 @@ mkdir -p "$out"
 # A key press ends the player within this many milliseconds (a sanitizer build's leak check at
 # the exit takes longer).
 exit_limit_ms=${NOCTIVA_E2E_EXIT_LIMIT_MS:-1000}
+# How long the dialog is given to take its first focus before the keys (longer for a sanitizer
+# build, whose GTK start is several times slower).
+settle_seconds=${NOCTIVA_E2E_SETTLE_SECONDS:-0.5}
 readonly dialog_title='^Tessarine PV Noctiva.'
 readonly overlay_title='^Tessarine PV Noctiva$'
 player_pid=""
@@ -100,7 +103,7 @@ wait_player() {
 start_and_wait_dialog() {
   start_player "$1"
   dialog=$(wait_window "$dialog_title" 20) || fail "the settings dialog did not appear"
-  sleep 0.5
+  sleep "$settle_seconds"
 }
 
 # The player ends by itself within SECONDS with status 0 and one line on standard error, and

@@ -31,6 +31,7 @@ if(TARGET noctiva)
   list(FILTER e2e_tests INCLUDE REGEX "^linux_player_e2e\\.")
   set_tests_properties(${e2e_tests} PROPERTIES RUN_SERIAL ON TIMEOUT 120 LABELS "x11")
   if(NOCTIVA_SANITIZE)
-    set_tests_properties(${e2e_tests} PROPERTIES ENVIRONMENT NOCTIVA_E2E_EXIT_LIMIT_MS=10000)
+    set_tests_properties(${e2e_tests} PROPERTIES ENVIRONMENT
+                         "NOCTIVA_E2E_EXIT_LIMIT_MS=10000;NOCTIVA_E2E_SETTLE_SECONDS=2")
   endif()
 endif()
