@@ -16,6 +16,8 @@ packages=(
   # running and testing the Windows program
   wine wine64 xvfb libgl1-mesa-dri xcompmgr x11-utils x11-xserver-utils
   x11-apps xdotool imagemagick fonts-ipafont-gothic
+  # the native Linux player
+  libx11-dev libxrandr-dev libxfixes-dev libxext-dev libxinerama-dev libgtk-3-dev
 )
 
 missing=()

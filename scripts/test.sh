@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Every test of the project: native (plain and under ASan/UBSan), the reader's fuzzer for a
-# bounded time, the Windows build under Wine in a virtual desktop, and the zip for Windows users
-# (scripts/package.sh). Installs what it needs.
+# Every test of the project: native (plain and under ASan/UBSan, the Linux player's end-to-end
+# runs in a virtual desktop included), the reader's fuzzer for a bounded time, the Windows build
+# under Wine in a virtual desktop, and the zip for Windows users (scripts/package.sh). Installs
+# what it needs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD

@@ -1,0 +1,28 @@
+// What the frame-rate label shows: the rate of the latest interval between two presented
+// pictures, sampled at most every 100 ms. Portable, for the players without the Win32 loop.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/frame_clock.h"
+
+inline constexpr uint32_t kRateRefreshMs = 100;
+
+struct RateLabelState {
+    FrameRateMeter meter;  // started by the caller before the first picture
+    double shownRate = 0.0;
+    uint32_t nextRefreshMs = 0;
+    bool firstPicture = true;
+};
+
+// True once `nowMs` has reached `dueMs` on a millisecond counter that wraps after 2^32: the two
+// are compared by their distance, which stays right across the wrap as long as they lie less
+// than 2^31 ms apart.
+bool RefreshDue(uint32_t nowMs, uint32_t dueMs);
+
+// After a picture was presented at `nowMs`: tick the meter and refresh the shown rate when due.
+void NotePicturePresented(RateLabelState& state, uint32_t nowMs);
+
+// "FPS:%.1f" in the C library's locale.
+std::string RateLabelText(double rate);

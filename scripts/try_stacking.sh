@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# What each stacking choice of the Linux player does under a window manager (or none): for
+# "通常表示", "最前面に居座る" and "奥に居座る" in turn it starts the player on a virtual desktop,
+# then brings up another window and raises it, and prints the stacking order, top first, just
+# after the raise and a second later. A manual trial; the window manager must be installed.
+#
+#   scripts/try_stacking.sh [none|openbox|xfwm4|...] [NATIVE_BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+wm=${1:-none}
+bin=$(cd "${2:-build/native}/bin" && pwd)
+inner=$(mktemp)
+trap 'rm -f "$inner"' EXIT
+cat >"$inner" <<INNER
+set -euo pipefail
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+work=\$(mktemp -d)
+cp "$bin/noctiva" "$bin/vek.bin" "\$work/"
+if [[ $wm != none ]]; then $wm >/dev/null 2>&1 & sleep 2; fi
+# Top to bottom, the overlay, the other window and the desktop picture (xlogo): the managed
+# clients when a window manager lists them (bottom first), else the root's children (top first).
+stacking() {
+  local ids order=cat
+  ids=\$(xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null | grep -o '0x[0-9a-f]*' || true)
+  if [[ -n \$ids ]]; then
+    order=tac
+  else
+    ids=\$(xwininfo -root -children | awk '/^     0x/ {print \$1}')
+  fi
+  for id in \$ids; do
+    xprop -id "\$id" WM_NAME 2>/dev/null | sed -n 's/^WM_NAME[^=]*= "\\(.*\\)"/\\1/p'
+  done | grep -E '^(Tessarine PV Noctiva|other|xlogo)\$' | \$order | paste -sd '>' | sed 's/>/ > /g'
+}
+for mode in normal top bottom; do
+  (cd "\$work" && exec ./noctiva 2>/dev/null) &
+  pid=\$!
+  for _ in \$(seq 100); do
+    dialog=\$(xdotool search --onlyvisible --name '^Tessarine PV Noctiva.' | head -1 || true)
+    [[ -n \$dialog ]] && break; sleep 0.1
+  done
+  xdotool windowfocus "\$dialog" 2>/dev/null || true; sleep 0.3
+  # From the shadow slider to the stacking buttons, then along the group with the arrow keys.
+  keys="Tab Tab Tab Tab Tab"
+  [[ \$mode == top ]] && keys="\$keys Right"
+  [[ \$mode == bottom ]] && keys="\$keys Right Right"
+  xdotool key --delay 80 \$keys space Return
+  sleep 1.5
+  echo "\$mode, at the start:        \$(stacking)"
+  xlogo -name other -geometry 300x200+100+100 >/dev/null 2>&1 &
+  other=\$!
+  sleep 1
+  id=\$(xdotool search --onlyvisible --name '^other\$' | head -1)
+  xdotool windowactivate "\$id" 2>/dev/null || xdotool windowraise "\$id"
+  sleep 0.1
+  echo "\$mode, just after a raise: \$(stacking)"
+  sleep 1
+  echo "\$mode, a second later:     \$(stacking)"
+  kill "\$other"; sleep 0.3
+  kill "\$pid" 2>/dev/null; wait "\$pid" 2>/dev/null || true
+done
+INNER
+scripts/vdesk.sh --no-wine -- bash "$inner"

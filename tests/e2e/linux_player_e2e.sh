@@ -1,0 +1,217 @@
+#!/usr/bin/env bash
+# End-to-end runs of the Linux player bin/noctiva in a virtual desktop without Wine
+# (scripts/vdesk.sh --no-wine), one scenario per call:
+#
+#   linux_player_e2e.sh SCENARIO BIN_DIR OUT_DIR
+#
+#   blend           shadow 50 and background 30 set with the keyboard, Enter starts playback;
+#                   the screenshot must match the software renderer's picture of the same frame
+#                   and settings composited over the desktop colour; a key press then ends the
+#                   player with status 0 within a second
+#   escape          Esc in the dialog ends the player with status 0 and no overlay ever appears
+#   missing-archive no vek.bin beside the player: status 0 and one line on standard error
+#   bad-archive     a vek.bin whose frame stream is damaged: the same
+#   no-compositor   (no compositing manager) one line on standard error says so, the player
+#                   plays anyway and a key ends it with status 0
+#   two-displays    (two Xinerama screens) the dialog lists both displays: the chosen-monitor
+#                   mode is open, and the combo box's second entry puts the overlay on screen 2
+set -euo pipefail
+# The virtual desktop sets a Japanese locale for Wine, which this machine's C library lacks;
+# GTK would warn about it on standard error, and xdotool could not read the dialog's title.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+here=$(cd "$(dirname "$0")" && pwd)
+# A player built with AddressSanitizer: what GTK and its libraries keep until the exit is theirs.
+# The system libraries have no frame pointers: the slow unwinder finds GTK's part in the stack.
+export LSAN_OPTIONS="suppressions=$here/lsan_gtk.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0"
+scenario=$1
+bin=$(cd "$2" && pwd)
+out=$3/$scenario
+size=${NOCTIVA_DESKTOP_SIZE:-1280x720}
+width=${size%x*}
+height=${size#*x}
+background=${NOCTIVA_BACKGROUND:-#336699}
+rm -rf "$out"
+mkdir -p "$out"
+
+# A key press ends the player within this many milliseconds (a sanitizer build's leak check at
+# the exit takes longer).
+exit_limit_ms=${NOCTIVA_E2E_EXIT_LIMIT_MS:-1000}
+# How long the dialog is given to take its first focus before the keys (longer for a sanitizer
+# build, whose GTK start is several times slower).
+settle_seconds=${NOCTIVA_E2E_SETTLE_SECONDS:-0.5}
+readonly dialog_title='^Tessarine PV Noctiva.'
+readonly overlay_title='^Tessarine PV Noctiva$'
+player_pid=""
+
+fail() {
+  echo "FAIL: $*" >&2
+  if [[ -s "$out/stderr.txt" ]]; then sed 's/^/player: /' "$out/stderr.txt" >&2; fi
+  exit 1
+}
+
+# A folder with the player and, unless ARCHIVE is empty, that archive as vek.bin beside it.
+player_folder() {
+  local archive=$1 dir="$out/player"
+  mkdir -p "$dir"
+  cp "$bin/noctiva" "$dir/"
+  if [[ -n "$archive" ]]; then cp "$archive" "$dir/vek.bin"; fi
+  echo "$dir"
+}
+
+start_player() {
+  (cd "$1" && exec ./noctiva 2>"$out/stderr.txt") &
+  player_pid=$!
+}
+
+wait_window() {
+  local pattern=$1 seconds=$2 id=""
+  local deadline=$((SECONDS + seconds))
+  while ((SECONDS < deadline)); do
+    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1 || true)
+    if [[ -n "$id" ]]; then
+      echo "$id"
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+press() {
+  local window=$1
+  shift
+  xdotool windowfocus "$window" 2>/dev/null || true
+  sleep 0.1
+  xdotool key --delay 80 "$@"
+}
+
+# Waits up to SECONDS for the player to end; sets player_status (124 when it did not end).
+wait_player() {
+  local deadline=$((SECONDS + $1))
+  while kill -0 "$player_pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.05; done
+  if kill -0 "$player_pid" 2>/dev/null; then
+    kill "$player_pid" 2>/dev/null || true
+    wait "$player_pid" 2>/dev/null || true
+    player_status=124
+  else
+    player_status=0
+    wait "$player_pid" || player_status=$?
+  fi
+}
+
+start_and_wait_dialog() {
+  start_player "$1"
+  dialog=$(wait_window "$dialog_title" 20) || fail "the settings dialog did not appear"
+  sleep "$settle_seconds"
+}
+
+# The player ends by itself within SECONDS with status 0 and one line on standard error, and
+# never shows its overlay.
+expect_end_with_one_line() {
+  local seconds=$1
+  wait_player "$seconds"
+  echo "status $player_status; standard error:"
+  cat "$out/stderr.txt"
+  ((player_status == 0)) || fail "exit status $player_status"
+  local lines
+  lines=$(grep -vc 'no compositing manager' "$out/stderr.txt" || true)
+  ((lines == 1)) || fail "$lines lines on standard error, expected one"
+  grep -q 'vek.bin' "$out/stderr.txt" || fail "the line does not name the archive"
+}
+
+end_with_key() {
+  local overlay=$1
+  local start
+  start=$(date +%s%3N)
+  xdotool key space
+  wait_player 5
+  local took=$(($(date +%s%3N) - start))
+  echo "key press to exit: ${took} ms, status $player_status"
+  ((player_status == 0)) || fail "exit status $player_status after the key press"
+  ((took <= exit_limit_ms)) || fail "the player took ${took} ms to end after the key press"
+}
+
+case "$scenario" in
+  blend)
+    python3 "$here/make_pattern_archive.py" "$out/pattern.pgm" 320 240
+    "$bin/vektool" pack -o "$out/pattern.vek" "$out/pattern.pgm" "$out/pattern.pgm" >/dev/null
+    dir=$(player_folder "$out/pattern.vek")
+    start_and_wait_dialog "$dir"
+    # The shadow slider has the focus: five pages down to 50; the background slider three
+    # pages up to 30.
+    press "$dialog" Prior Prior Prior Prior Prior Tab Next Next Next
+    sleep 0.3
+    import -window root "$out/dialog.png"
+    press "$dialog" Return
+    overlay=$(wait_window "$overlay_title" 10) || fail "no overlay window after Enter"
+    sleep 1.5
+    import -window root "$out/overlay.png"
+    "$bin/vektool" render "$out/pattern.vek" 0 -o "$out/expected.raw" --raw \
+      --desktop "${width}x${height}+0+0" --mode each --shadow 127 --background 76
+    convert "$out/overlay.png" -depth 8 "rgb:$out/overlay.rgb"
+    python3 "$here/compare_overlay.py" "$out/overlay.rgb" "$out/expected.raw" \
+      "$width" "$height" "$background" 3 || fail "the overlay differs from the expected picture"
+    end_with_key "$overlay"
+    ;;
+  escape)
+    dir=$(player_folder "$bin/vek.bin")
+    start_and_wait_dialog "$dir"
+    press "$dialog" Escape
+    deadline=$((SECONDS + 5))
+    while kill -0 "$player_pid" 2>/dev/null && ((SECONDS < deadline)); do
+      if xdotool search --onlyvisible --name "$overlay_title" >/dev/null 2>&1; then
+        fail "an overlay window appeared"
+      fi
+      sleep 0.05
+    done
+    wait_player 1
+    echo "status $player_status"
+    ((player_status == 0)) || fail "exit status $player_status"
+    ;;
+  missing-archive)
+    dir=$(player_folder "")
+    start_and_wait_dialog "$dir"
+    press "$dialog" Return
+    expect_end_with_one_line 10
+    ;;
+  bad-archive)
+    dir=$(player_folder "$here/../data/archives/bad-adler.vek")
+    start_and_wait_dialog "$dir"
+    press "$dialog" Return
+    expect_end_with_one_line 10
+    ;;
+  no-compositor)
+    dir=$(player_folder "$bin/vek.bin")
+    start_and_wait_dialog "$dir"
+    press "$dialog" Return
+    overlay=$(wait_window "$overlay_title" 10) || fail "no overlay window after Enter"
+    sleep 0.5
+    echo "standard error:"
+    cat "$out/stderr.txt"
+    [[ $(wc -l <"$out/stderr.txt") -eq 1 ]] && grep -q 'no compositing manager' "$out/stderr.txt" ||
+      fail "not one line about the missing compositing manager"
+    end_with_key "$overlay"
+    ;;
+  two-displays)
+    dir=$(player_folder "$bin/vek.bin")
+    start_and_wait_dialog "$dir"
+    # Alt+3 selects "特定のモニター(&3)", which only two or more displays enable; the combo box
+    # then takes the second display.
+    press "$dialog" alt+3 Tab Down
+    sleep 0.3
+    import -window root "$out/dialog.png"
+    press "$dialog" Return
+    overlay=$(wait_window "$overlay_title" 10) || fail "no overlay window after Enter"
+    sleep 0.5
+    geometry=$(xwininfo -id "$overlay" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+    echo "overlay: $geometry"
+    [[ $geometry == "$NOCTIVA_SECOND_SCREEN" ]] ||
+      fail "the overlay is $geometry, not the second display's $NOCTIVA_SECOND_SCREEN"
+    end_with_key "$overlay"
+    ;;
+  *)
+    fail "unknown scenario $scenario"
+    ;;
+esac
+echo "PASS: $scenario"

@@ -1,0 +1,37 @@
+# Extra rules for the Linux player's tests.
+
+# The rules test reads the dialog texts that the build extracts from noctiva.rc.
+if(TARGET player_rules_test)
+  if(TARGET noctiva_dialog_texts)
+    add_dependencies(player_rules_test noctiva_dialog_texts)
+    target_include_directories(player_rules_test PRIVATE ${CMAKE_BINARY_DIR}/generated)
+  else()
+    set_target_properties(player_rules_test PROPERTIES EXCLUDE_FROM_ALL ON)
+  endif()
+endif()
+
+# End to end: the player in a virtual desktop with xcompmgr, no Wine. One at a time, since each
+# starts an X server of its own.
+if(TARGET noctiva)
+  set(e2e ${PROJECT_SOURCE_DIR}/tests/e2e/linux_player_e2e.sh)
+  set(vdesk ${PROJECT_SOURCE_DIR}/scripts/vdesk.sh)
+  set(e2e_out ${CMAKE_BINARY_DIR}/e2e)
+  foreach(scenario blend escape missing-archive bad-archive)
+    add_test(NAME linux_player_e2e.${scenario}
+             COMMAND ${vdesk} --no-wine -- ${e2e} ${scenario} ${CMAKE_BINARY_DIR}/bin ${e2e_out})
+  endforeach()
+  add_test(NAME linux_player_e2e.no-compositor
+           COMMAND ${vdesk} --no-wine --no-compositor --
+                   ${e2e} no-compositor ${CMAKE_BINARY_DIR}/bin ${e2e_out})
+  add_test(NAME linux_player_e2e.two-displays
+           COMMAND ${vdesk} --no-wine --two-monitors --
+                   env NOCTIVA_SECOND_SCREEN=800x600 ${e2e} two-displays ${CMAKE_BINARY_DIR}/bin
+                   ${e2e_out})
+  get_property(e2e_tests DIRECTORY PROPERTY TESTS)
+  list(FILTER e2e_tests INCLUDE REGEX "^linux_player_e2e\\.")
+  set_tests_properties(${e2e_tests} PROPERTIES RUN_SERIAL ON TIMEOUT 120 LABELS "x11")
+  if(NOCTIVA_SANITIZE)
+    set_tests_properties(${e2e_tests} PROPERTIES ENVIRONMENT
+                         "NOCTIVA_E2E_EXIT_LIMIT_MS=10000;NOCTIVA_E2E_SETTLE_SECONDS=2")
+  endif()
+endif()
