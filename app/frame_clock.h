@@ -48,3 +48,9 @@ struct FramePacer {
     // Waits for the next frame boundary; returns the number of periods passed (at least 1).
     int32_t Wait();
 };
+
+// True once a 32-bit millisecond count (timeGetTime) has reached `deadline`, also when either
+// has wrapped past zero in between: the two must lie less than 2^31 ms (24.8 days) apart.
+constexpr bool ReachedMilliseconds(uint32_t now, uint32_t deadline) {
+    return static_cast<int32_t>(now - deadline) >= 0;
+}

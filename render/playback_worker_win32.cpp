@@ -9,11 +9,12 @@
 #include "app/app_state_win32.h"
 #include "app/frame_clock.h"
 #include "app/process_exit_win32.h"
+#include "archive/frame_repeat.h"
 #include "archive/image_unpacker.h"
 #include "render/compose.h"
 #include "render/frame_renderer_win32.h"
+#include "render/overlay_layout.h"
 #include "render/placement.h"
-#include "render/placement_win32.h"
 
 namespace {
 
@@ -34,6 +35,32 @@ int32_t NextFrameIndex(int32_t index, int32_t advance, int32_t frameCount) {
     return next >= frameCount ? 0 : int32_t(next);
 }
 
+// Where a run starts: the frame a previous worker reached, or frame 0.
+int32_t StartingFrame(int32_t reached, int32_t frameCount) {
+    return reached >= 0 && reached < frameCount ? reached : 0;
+}
+
+struct Playback {
+    ImageUnpacker& unpacker;
+    int32_t W, H;
+    const PictureOutput& output;
+    const std::vector<Placement>& placements;
+    FrameResources& resources;
+    const WorkerHooks* hooks;
+};
+
+// Read, compose, render and hand over one frame.
+void ShowFrame(const Playback& p, int32_t frameIndex) {
+    const PlaybackSettings& settings = g_app.settings;
+    const std::vector<uint8_t> frame = p.unpacker.ReadFrame(uint32_t(frameIndex));
+    if (p.hooks && p.hooks->frameRead) p.hooks->frameRead(p.hooks->context, frameIndex);
+    ComposeFrame(frame.data(), p.W, p.H, settings.shadowOpacity, p.resources.shadowBuffer.data(),
+                 p.resources.cutoutBuffer.data());
+    RenderFrame(p.resources, p.output.device, p.placements, settings.backgroundOpacity);
+    HandOverFrame(p.resources, p.output);
+    if (p.hooks && p.hooks->handedOver) p.hooks->handedOver(p.hooks->context, frameIndex);
+}
+
 // One archive, its placements and device resources, from the opening of the archive to the
 // release of the resources.
 void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
@@ -47,25 +74,25 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
     pacer.Start();
     const PlaybackSettings& settings = g_app.settings;
     const PictureOutput output = AppPictureOutput();
+    // The layout the main thread gave the window, now with the frame's size.
     std::vector<Placement> placements =
-        BuildPlacements(settings.displayMode, settings.monitorIndex, g_app.monitors, W, H,
-                        QueryVirtualScreen(), output.width, output.height);
+        LayOutOverlay(settings, g_app.displays, g_app.virtualScreen, W, H).placements;
     FrameResources resources = SetUpFrameResources(output, W, H);
+    const Playback playback{unpacker, W, H, output, placements, resources, hooks};
 
-    int32_t frameIndex = 0;
+    int32_t frameIndex = StartingFrame(g_app.frameReached.load(), N);
+    int32_t shownFrame = -1;  // nothing handed over yet in this run
     while (g_app.running.load()) {
-        const std::vector<uint8_t> frame = unpacker.ReadFrame(uint32_t(frameIndex));
-        if (hooks && hooks->frameRead) hooks->frameRead(hooks->context, frameIndex);
-        ComposeFrame(frame.data(), W, H, settings.shadowOpacity, resources.shadowBuffer.data(),
-                     resources.cutoutBuffer.data());
-        RenderFrame(resources, output.device, placements, settings.backgroundOpacity);
-        HandOverFrame(resources, output);
-        if (hooks && hooks->handedOver) hooks->handedOver(hooks->context, frameIndex);
-
+        // A frame that names the bytes of the picture on screen changes nothing there.
+        if (!RepeatsShownFrame(unpacker.Index(), shownFrame, frameIndex)) {
+            ShowFrame(playback, frameIndex);
+            shownFrame = frameIndex;
+        }
         const int32_t advance = settings.limitFps ? pacer.Wait() : 1;
         frameIndex = NextFrameIndex(frameIndex, advance, N);
+        g_app.frameReached.store(frameIndex);
         if (hooks && hooks->advanced) hooks->advanced(hooks->context, advance, frameIndex);
-    }  // the turn's frame is freed here
+    }
 
     ReleaseFrameResources(resources);
     placements = {};

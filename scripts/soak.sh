@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# A long run of the player on the demo in a virtual desktop, beside the baseline program (the
+# same per-picture platform calls with nothing of the player), so that growth can be told
+# apart: Wine's own, or the player's. Once a minute it prints, for both processes, private bytes
+# and working set as the process sees them (GetProcessMemoryInfo), handles, GDI and USER objects,
+# and the resident memory as Linux sees it; at the end, the growth per hour after the first
+# minute. Uses noctiva_soak.exe, soak_baseline.exe and vek.bin of an existing Windows build.
+#
+#   scripts/soak.sh MINUTES [WINDOWS_BUILD_DIR] [DESKTOP_SIZE]
+#
+# Set NOCTIVA_WINEPREFIX to a prefix of its own when other Wine runs share the machine: the
+# virtual desktop's end stops every Wine process of its prefix.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if (($# < 1)) || ! [[ $1 =~ ^[0-9]+$ ]] || (($1 < 2)); then
+  echo "usage: soak.sh MINUTES [WINDOWS_BUILD_DIR] [DESKTOP_SIZE] (at least 2 minutes)" >&2
+  exit 2
+fi
+minutes=$1
+build=${2:-build/windows}
+size=${3:-640x360}
+bin=$(cd "$build/bin" && pwd)
+for file in noctiva_soak.exe soak_baseline.exe vek.bin; do
+  [[ -f "$bin/$file" ]] || { echo "soak: $bin/$file is missing; build the Windows tree" >&2; exit 1; }
+done
+out=${TMPDIR:-/tmp}/noctiva-soak-$$
+mkdir -p "$out"
+export NOCTIVA_SOAK_OUT=$out NOCTIVA_SOAK_MINUTES=$minutes NOCTIVA_SOAK_BIN=$bin
+
+scripts/vdesk.sh --size "$size" -- bash -c '
+set -euo pipefail
+source tests/e2e/lib.sh "$NOCTIVA_SOAK_BIN" "" "$NOCTIVA_SOAK_OUT"
+rss_kb() { awk "/^VmRSS/ {print \$2}" "/proc/$1/status" 2>/dev/null || echo 0; }
+# The Linux process of a Windows program started by this shell.
+linux_pid() { pgrep -n -f "$1" || echo 0; }
+latest() { grep "^soak:" "$1" 2>/dev/null | tail -n 1 | tr -d "\r" || true; }
+
+dir=$(player_folder player "$NOCTIVA_SOAK_BIN/vek.bin")
+cp "$NOCTIVA_SOAK_BIN/noctiva_soak.exe" "$dir/noctiva.exe"
+(cd "$dir" && exec wine ./noctiva.exe 2>"$NOCTIVA_SOAK_OUT/player.txt") &
+player_pid=$!
+dialog=$(wait_window "$dialog_title" 30) || fail "no dialog"
+sleep 0.5
+press "$dialog" Return
+overlay=$(wait_window "$overlay_title" 30) || fail "no overlay"
+seconds=$((NOCTIVA_SOAK_MINUTES * 60 + 30))
+(cd "$NOCTIVA_SOAK_OUT" && exec wine "$NOCTIVA_SOAK_BIN/soak_baseline.exe" "$seconds" \
+  2>"$NOCTIVA_SOAK_OUT/baseline.txt") &
+baseline_pid=$!
+sleep 2
+player=$(linux_pid noctiva.exe)
+baseline=$(linux_pid soak_baseline.exe)
+echo "soak: $NOCTIVA_SOAK_MINUTES minutes at $NOCTIVA_DESKTOP_SIZE, player pid $player, baseline pid $baseline"
+for ((minute = 1; minute <= NOCTIVA_SOAK_MINUTES; minute++)); do
+  sleep 60
+  kill -0 "$player_pid" 2>/dev/null || fail "the player ended by itself"
+  echo "minute=$minute who=player rss_kb=$(rss_kb "$player") $(latest "$NOCTIVA_SOAK_OUT/player.txt" | cut -d" " -f2-)"
+  echo "minute=$minute who=baseline rss_kb=$(rss_kb "$baseline") $(latest "$NOCTIVA_SOAK_OUT/baseline.txt" | cut -d" " -f2-)"
+done
+press "$overlay" space
+wait_player 10
+echo "soak: player exit status $player_status"
+kill "$baseline_pid" 2>/dev/null || true
+' | tee "$out/rows.txt"
+
+python3 - "$out/rows.txt" <<'PY'
+import sys
+rows = {}
+for line in open(sys.argv[1]):
+    if not line.startswith("minute="):
+        continue
+    values = dict(p.split("=", 1) for p in line.split())
+    rows.setdefault(values.pop("who"), []).append(values)
+print()
+print("growth per hour after the first minute (last sample minus minute 1, scaled):")
+print(f"{'process':<10} {'RSS MB/h':>9} {'private MB/h':>13} {'handles/h':>10} {'GDI/h':>7} {'USER/h':>7}")
+for who, samples in rows.items():
+    first, last = samples[0], samples[-1]
+    hours = (int(last["minute"]) - int(first["minute"])) / 60
+    if hours <= 0:
+        continue
+    def rate(key, scale=1.0):
+        if key not in first or key not in last:
+            return float("nan")
+        return (int(last[key]) - int(first[key])) / scale / hours
+    print(f"{who:<10} {rate('rss_kb', 1024):9.2f} {rate('private', 1 << 20):13.2f} "
+          f"{rate('handles'):10.1f} {rate('gdi'):7.1f} {rate('user'):7.1f}")
+PY
+echo "rows: $out/rows.txt"
