@@ -33,7 +33,8 @@ ResourceSample SampleResources() {
     memory.cb = sizeof(memory);
     if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
                              sizeof(memory))) {
-        s.privateBytes = memory.PrivateUsage;
+        // Wine leaves PrivateUsage at 0; PagefileUsage is the same commit charge on Windows.
+        s.privateBytes = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
         s.workingSet = memory.WorkingSetSize;
     }
     GetProcessHandleCount(process, &s.handles);

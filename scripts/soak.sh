@@ -31,8 +31,17 @@ scripts/vdesk.sh --size "$size" -- bash -c '
 set -euo pipefail
 source tests/e2e/lib.sh "$NOCTIVA_SOAK_BIN" "" "$NOCTIVA_SOAK_OUT"
 rss_kb() { awk "/^VmRSS/ {print \$2}" "/proc/$1/status" 2>/dev/null || echo 0; }
-# The Linux process of a Windows program started by this shell.
-linux_pid() { pgrep -n -f "$1" || echo 0; }
+# The Linux process of a Windows program of this prefix (other prefixes may run the same name).
+linux_pid() {
+  local pid
+  for pid in $(pgrep -f "^[^ ]*$1"); do
+    if tr "\\0" "\\n" <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+      echo "$pid"
+      return
+    fi
+  done
+  echo 0
+}
 latest() { grep "^soak:" "$1" 2>/dev/null | tail -n 1 | tr -d "\r" || true; }
 
 dir=$(player_folder player "$NOCTIVA_SOAK_BIN/vek.bin")

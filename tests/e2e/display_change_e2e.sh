@@ -25,7 +25,7 @@ echo "${report:-no report from the player}"
 grep -q '^PASS' <(tr -d '\r' <"$out/driver.txt") || { echo "FAIL: the driver did not pass" >&2; exit 1; }
 [[ $report =~ size=1024x768\ presented_at_size=([0-9]+) ]] ||
   { echo "FAIL: no pictures at 1024x768" >&2; exit 1; }
-# Four seconds at the new size: a run of new pictures, not one left over from the change (a
-# loaded machine makes far fewer than 30 a second here).
-((BASH_REMATCH[1] >= 5)) || { echo "FAIL: only ${BASH_REMATCH[1]} pictures at the new size" >&2; exit 1; }
+# Five seconds at the new size: a run of new pictures, not one left over from the change. The
+# player runs at idle priority, so a busy machine leaves it far fewer than 30 a second.
+((BASH_REMATCH[1] >= 3)) || { echo "FAIL: only ${BASH_REMATCH[1]} pictures at the new size" >&2; exit 1; }
 echo "PASS: ${BASH_REMATCH[1]} pictures at 1024x768"

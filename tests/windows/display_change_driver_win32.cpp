@@ -92,7 +92,7 @@ int Drive(const PROCESS_INFORMATION& player) {
     Say("after the change", overlay);
     if (!HasRect(overlay, RECT{0, 0, 1024, 768})) return Fail("the overlay stayed where it was");
 
-    Sleep(4000);  // playing at the new size
+    Sleep(5000);  // playing at the new size
     if (WaitForSingleObject(player.hProcess, 0) == WAIT_OBJECT_0) {
         return Fail("the player ended by itself");
     }
