@@ -5,6 +5,8 @@
 # and working set as the process sees them (GetProcessMemoryInfo), handles, GDI and USER objects,
 # and the resident memory as Linux sees it; at the end, the growth per hour after the first
 # minute. Uses noctiva_soak.exe, soak_baseline.exe and vek.bin of an existing Windows build.
+# NOCTIVA_SOAK_UPLOADS=1 adds a third process: the baseline plus the player's two texture uploads
+# per picture through staging surfaces made for each upload.
 #
 #   scripts/soak.sh MINUTES [WINDOWS_BUILD_DIR] [DESKTOP_SIZE]
 #
@@ -57,19 +59,32 @@ seconds=$((NOCTIVA_SOAK_MINUTES * 60 + 30))
   2>"$NOCTIVA_SOAK_OUT/baseline.txt") &
 baseline_pid=$!
 sleep 2
-player=$(linux_pid noctiva.exe)
 baseline=$(linux_pid soak_baseline.exe)
-echo "soak: $NOCTIVA_SOAK_MINUTES minutes at $NOCTIVA_DESKTOP_SIZE, player pid $player, baseline pid $baseline"
+uploads=0
+if [[ -n ${NOCTIVA_SOAK_UPLOADS:-} ]]; then
+  mkdir -p "$NOCTIVA_SOAK_OUT/uploads"
+  cp "$NOCTIVA_SOAK_BIN/soak_baseline.exe" "$NOCTIVA_SOAK_OUT/uploads/soak_uploads.exe"
+  (cd "$NOCTIVA_SOAK_OUT/uploads" && exec wine ./soak_uploads.exe "$seconds" uploads \
+    2>"$NOCTIVA_SOAK_OUT/uploads.txt") &
+  uploads_pid=$!
+  sleep 2
+  uploads=$(linux_pid soak_uploads.exe)
+fi
+player=$(linux_pid noctiva.exe)
+echo "soak: $NOCTIVA_SOAK_MINUTES minutes at $NOCTIVA_DESKTOP_SIZE, player pid $player, baseline pid $baseline, uploads pid $uploads"
 for ((minute = 1; minute <= NOCTIVA_SOAK_MINUTES; minute++)); do
   sleep 60
   kill -0 "$player_pid" 2>/dev/null || fail "the player ended by itself"
   echo "minute=$minute who=player rss_kb=$(rss_kb "$player") $(latest "$NOCTIVA_SOAK_OUT/player.txt" | cut -d" " -f2-)"
   echo "minute=$minute who=baseline rss_kb=$(rss_kb "$baseline") $(latest "$NOCTIVA_SOAK_OUT/baseline.txt" | cut -d" " -f2-)"
+  if ((uploads)); then
+    echo "minute=$minute who=uploads rss_kb=$(rss_kb "$uploads") $(latest "$NOCTIVA_SOAK_OUT/uploads.txt" | cut -d" " -f2-)"
+  fi
 done
 press "$overlay" space
 wait_player 10
 echo "soak: player exit status $player_status"
-kill "$baseline_pid" 2>/dev/null || true
+kill "$baseline_pid" ${uploads_pid:-} 2>/dev/null || true
 ' | tee "$out/rows.txt"
 
 python3 - "$out/rows.txt" <<'PY'

@@ -3,9 +3,16 @@
 // it to UpdateLayeredWindow, give it back), at 30 pictures a second on a window the size of the
 // virtual screen, with nothing of the player around them. Runs for the seconds given on the
 // command line and samples its resources like the player's soak build (scripts/soak.sh).
+//
+//   soak_baseline.exe SECONDS [uploads]
+//
+// "uploads" adds the player's two texture uploads per picture, each through a staging surface
+// made and released for it, to tell their share of a growth from the rest of the player's.
 #include <d3d9.h>
 #include <windows.h>
 
+#include <cstdint>
+#include <cstring>
 #include <cwchar>
 
 #include "app/resource_sampler_win32.h"
@@ -34,6 +41,27 @@ HWND CreateBaselineWindow(HINSTANCE instance, int width, int height) {
                            nullptr, instance, nullptr);
 }
 
+// One 480x360 upload into a 512x512 texture through a fresh system-memory staging surface.
+bool UploadThroughStaging(IDirect3DDevice9* device, IDirect3DTexture9* texture) {
+    IDirect3DSurface9* staging = nullptr;
+    IDirect3DSurface9* level = nullptr;
+    D3DLOCKED_RECT locked{};
+    bool ok = SUCCEEDED(device->CreateOffscreenPlainSurface(
+                  512, 512, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &staging, nullptr)) &&
+              SUCCEEDED(staging->LockRect(&locked, nullptr, 0));
+    if (ok) {
+        for (int row = 0; row < 360; ++row) {
+            std::memset(static_cast<uint8_t*>(locked.pBits) + row * locked.Pitch, row, 480 * 4);
+        }
+        staging->UnlockRect();
+        ok = SUCCEEDED(texture->GetSurfaceLevel(0, &level)) &&
+             SUCCEEDED(device->UpdateSurface(staging, nullptr, level, nullptr));
+    }
+    if (level) level->Release();
+    if (staging) staging->Release();
+    return ok;
+}
+
 bool DispatchPending() {
     MSG message{};
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -46,7 +74,9 @@ bool DispatchPending() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
-    const ULONGLONG seconds = std::wcstoull(commandLine, nullptr, 10);
+    wchar_t* rest = nullptr;
+    const ULONGLONG seconds = std::wcstoull(commandLine, &rest, 10);
+    const bool uploads = std::wcsstr(rest, L"uploads") != nullptr;
     const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
     const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
     HWND window = CreateBaselineWindow(instance, width, height);
@@ -65,6 +95,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
                                                         D3DPOOL_SYSTEMMEM, &picture, nullptr))) {
         return 1;
     }
+    IDirect3DTexture9* textures[2] = {};
+    for (IDirect3DTexture9*& texture : textures) {
+        if (uploads && FAILED(made.device->CreateTexture(512, 512, 0, 0, D3DFMT_A8R8G8B8,
+                                                         D3DPOOL_DEFAULT, &texture, nullptr))) {
+            return 1;
+        }
+    }
     HDC screen = GetDC(nullptr);
     StartResourceSampler(60000);
 
@@ -73,6 +110,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     SIZE size{width, height};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     while (DispatchPending() && GetTickCount64() < end) {
+        for (IDirect3DTexture9* texture : textures) {
+            if (texture && !UploadThroughStaging(made.device, texture)) return 1;
+        }
         HDC surfaceDC = nullptr;
         if (FAILED(made.device->ColorFill(target, nullptr, 0x20000000u)) ||
             FAILED(made.device->GetRenderTargetData(target, picture)) ||
@@ -83,6 +123,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
                             ULW_ALPHA);
         picture->ReleaseDC(surfaceDC);
         Sleep(33);
+    }
+    for (IDirect3DTexture9* texture : textures) {
+        if (texture) texture->Release();
     }
     picture->Release();
     target->Release();
