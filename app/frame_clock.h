@@ -23,6 +23,10 @@ ClockSource& PlatformClockSource();
 // at their next use. For tests; call it while no meter or pacer is in use.
 void UseClockSource(ClockSource* source);
 
+// The current source's counter and sleep, for code that times its own work.
+int64_t ClockCounter();
+void ClockSleep(uint32_t milliseconds);
+
 struct FrameClock {
     // Ticks per second, read from the clock source at the first use and kept for the process.
     // The first use may happen on two threads at once; both see the complete value.

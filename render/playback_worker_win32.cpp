@@ -35,6 +35,13 @@ int32_t NextFrameIndex(int32_t index, int32_t advance, int32_t frameCount) {
     return next >= frameCount ? 0 : int32_t(next);
 }
 
+// At least 1 ms, so that a run of repeats never spins; at most a second, so that a stop is not
+// kept waiting.
+uint32_t ElapsedMilliseconds(int64_t start) {
+    const int64_t ms = (ClockCounter() - start) * 1000 / FrameClock::Frequency();
+    return ms < 1 ? 1u : ms > 1000 ? 1000u : uint32_t(ms);
+}
+
 // Where a run starts: the frame a previous worker reached, or frame 0.
 int32_t StartingFrame(int32_t reached, int32_t frameCount) {
     return reached >= 0 && reached < frameCount ? reached : 0;
@@ -82,11 +89,19 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
 
     int32_t frameIndex = StartingFrame(g_app.frameReached.load(), N);
     int32_t shownFrame = -1;  // nothing handed over yet in this run
+    uint32_t lastShowMs = 1;
     while (g_app.running.load()) {
         // A frame that names the bytes of the picture on screen changes nothing there.
         if (!RepeatsShownFrame(unpacker.Index(), shownFrame, frameIndex)) {
+            // Timed only without the cap, the one case in which a repeat needs the time.
+            const int64_t start = settings.limitFps ? 0 : ClockCounter();
             ShowFrame(playback, frameIndex);
             shownFrame = frameIndex;
+            if (!settings.limitFps) lastShowMs = ElapsedMilliseconds(start);
+        } else if (!settings.limitFps) {
+            // Without the cap a turn lasts as long as its picture takes; a repeat, which takes
+            // nothing, lasts as long as the last picture did instead of spinning.
+            ClockSleep(lastShowMs);
         }
         const int32_t advance = settings.limitFps ? pacer.Wait() : 1;
         frameIndex = NextFrameIndex(frameIndex, advance, N);
