@@ -54,7 +54,7 @@ dialog=$(wait_window "$dialog_title" 30) || fail "no dialog"
 sleep 0.5
 press "$dialog" Return
 overlay=$(wait_window "$overlay_title" 30) || fail "no overlay"
-seconds=$((NOCTIVA_SOAK_MINUTES * 60 + 30))
+seconds=$((NOCTIVA_SOAK_MINUTES * 60 + 180))  # outlasts the sampling, which drifts
 (cd "$NOCTIVA_SOAK_OUT" && exec wine "$NOCTIVA_SOAK_BIN/soak_baseline.exe" "$seconds" \
   2>"$NOCTIVA_SOAK_OUT/baseline.txt") &
 baseline_pid=$!
@@ -81,10 +81,13 @@ for ((minute = 1; minute <= NOCTIVA_SOAK_MINUTES; minute++)); do
     echo "minute=$minute who=uploads rss_kb=$(rss_kb "$uploads") $(latest "$NOCTIVA_SOAK_OUT/uploads.txt" | cut -d" " -f2-)"
   fi
 done
-press "$overlay" space
-wait_player 10
-echo "soak: player exit status $player_status"
+# The baselines first: their windows, made after the overlay, hold the keyboard focus.
 kill "$baseline_pid" ${uploads_pid:-} 2>/dev/null || true
+sleep 2
+press "$overlay" space
+wait_player 30
+echo "soak: player exit status $player_status"
+grep "^measure:" "$NOCTIVA_SOAK_OUT/player.txt" | tr -d "\r" || echo "soak: the player wrote no report"
 ' | tee "$out/rows.txt"
 
 python3 - "$out/rows.txt" <<'PY'

@@ -44,7 +44,7 @@ noctiva_add_player(noctiva_measure NOCTIVA_MEASURE)
 noctiva_add_player(noctiva_measure_polling NOCTIVA_MEASURE NOCTIVA_POLLING_LOOP)
 # Resource counts once a minute over long runs (scripts/soak.sh), with the minimal loop of the
 # same platform calls as its baseline.
-noctiva_add_player(noctiva_soak NOCTIVA_SOAK)
+noctiva_add_player(noctiva_soak NOCTIVA_SOAK NOCTIVA_MEASURE)
 add_executable(soak_baseline WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/soak_baseline_win32.cpp)
 target_link_libraries(soak_baseline PRIVATE noctiva_core)
 target_link_options(soak_baseline PRIVATE -municode)
