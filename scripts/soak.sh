@@ -60,7 +60,7 @@ seconds=$((NOCTIVA_SOAK_MINUTES * 60 + 180))  # outlasts the sampling, which dri
 baseline_pid=$!
 sleep 2
 baseline=$(linux_pid soak_baseline.exe)
-uploads=0
+uploads=""
 if [[ -n ${NOCTIVA_SOAK_UPLOADS:-} ]]; then
   mkdir -p "$NOCTIVA_SOAK_OUT/uploads"
   cp "$NOCTIVA_SOAK_BIN/soak_baseline.exe" "$NOCTIVA_SOAK_OUT/uploads/soak_uploads.exe"
@@ -77,12 +77,15 @@ for ((minute = 1; minute <= NOCTIVA_SOAK_MINUTES; minute++)); do
   kill -0 "$player_pid" 2>/dev/null || fail "the player ended by itself"
   echo "minute=$minute who=player rss_kb=$(rss_kb "$player") $(latest "$NOCTIVA_SOAK_OUT/player.txt" | cut -d" " -f2-)"
   echo "minute=$minute who=baseline rss_kb=$(rss_kb "$baseline") $(latest "$NOCTIVA_SOAK_OUT/baseline.txt" | cut -d" " -f2-)"
-  if ((uploads)); then
+  if [[ -n $uploads ]]; then
     echo "minute=$minute who=uploads rss_kb=$(rss_kb "$uploads") $(latest "$NOCTIVA_SOAK_OUT/uploads.txt" | cut -d" " -f2-)"
   fi
 done
-# The baselines first: their windows, made after the overlay, hold the keyboard focus.
-kill "$baseline_pid" ${uploads_pid:-} 2>/dev/null || true
+# The baselines first (their Wine processes, not their launchers). Under Wine without a window
+# manager, once their windows have been up the key press no longer reaches the overlay (seen on
+# every run with a baseline; without one the player ends at once), so the player may then be
+# killed here: its growth figures above do not depend on its end.
+for pid in $baseline $uploads; do ((pid > 0)) && kill "$pid" 2>/dev/null || true; done
 sleep 2
 press "$overlay" space
 wait_player 30
