@@ -8,6 +8,7 @@
 #include <atomic>
 #include <vector>
 
+#include "render/placement.h"
 #include "settings/monitor_list.h"
 #include "settings/playback_settings.h"
 
@@ -15,6 +16,9 @@ struct AppState {
     // run control
     std::atomic<bool> running{true};
     HANDLE workerThread = nullptr;
+    // The next frame the worker would play; a worker started again after a display change
+    // carries on from it.
+    std::atomic<int32_t> frameReached{0};
 
     // playback settings, written only by the settings dialog
     PlaybackSettings settings;
@@ -38,9 +42,10 @@ struct AppState {
     IDirect3DSurface9* pictureSurface = nullptr;
     D3DPRESENT_PARAMETERS presentParameters{};
 
-    // monitors
+    // monitors, and the virtual screen that the window's layout was made for
     std::vector<DisplayEntry> displays;
     std::vector<MonitorEntry> monitors;
+    VirtualScreen virtualScreen;
 };
 
 extern AppState g_app;

@@ -57,6 +57,14 @@ const ClockConstants& Constants() {
 
 }  // namespace
 
+int64_t ClockCounter() {
+    return Source().Counter();
+}
+
+void ClockSleep(uint32_t milliseconds) {
+    Source().Sleep(milliseconds);
+}
+
 void UseClockSource(ClockSource* source) {
     g_source.store(source, std::memory_order_release);
     g_state.store(kUnset, std::memory_order_release);

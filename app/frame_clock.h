@@ -23,6 +23,10 @@ ClockSource& PlatformClockSource();
 // at their next use. For tests; call it while no meter or pacer is in use.
 void UseClockSource(ClockSource* source);
 
+// The current source's counter and sleep, for code that times its own work.
+int64_t ClockCounter();
+void ClockSleep(uint32_t milliseconds);
+
 struct FrameClock {
     // Ticks per second, read from the clock source at the first use and kept for the process.
     // The first use may happen on two threads at once; both see the complete value.
@@ -48,3 +52,9 @@ struct FramePacer {
     // Waits for the next frame boundary; returns the number of periods passed (at least 1).
     int32_t Wait();
 };
+
+// True once a 32-bit millisecond count (timeGetTime) has reached `deadline`, also when either
+// has wrapped past zero in between: the two must lie less than 2^31 ms (24.8 days) apart.
+constexpr bool ReachedMilliseconds(uint32_t now, uint32_t deadline) {
+    return static_cast<int32_t>(now - deadline) >= 0;
+}

@@ -4,7 +4,6 @@
 // The platform headers below need the types of <windows.h>.
 #include <d3d9.h>
 #include <imm.h>
-#include <process.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,10 +13,12 @@
 #include "app/measure_counters_win32.h"
 #endif
 #include "app/overlay_window_win32.h"
+#include "app/playback_control_win32.h"
 #include "app/presentation_loop_win32.h"
 #include "app/process_exit_win32.h"
 #include "app/process_setup_win32.h"
-#include "render/playback_worker_win32.h"
+#include "app/resource_sampler_win32.h"
+#include "render/device_win32.h"
 #include "resources/resource.h"
 #include "settings/monitor_list_win32.h"
 #include "settings/settings_dialog_win32.h"
@@ -32,24 +33,17 @@ constexpr LoopWaiting kLoopWaiting = LoopWaiting::Blocking;
 #endif
 
 void CreateDirect3DObjects() {
-    g_app.direct3D = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!g_app.direct3D) EndProcessNow();
-
     D3DPRESENT_PARAMETERS& p = g_app.presentParameters;
     p = D3DPRESENT_PARAMETERS{};
     p.SwapEffect = D3DSWAPEFFECT_DISCARD;
     p.hDeviceWindow = g_app.window;
     p.Windowed = TRUE;
-    constexpr DWORD kBehaviour =
-        D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED | D3DCREATE_FPU_PRESERVE;
-    g_app.direct3D->CreateDevice(0, D3DDEVTYPE_HAL, g_app.window, kBehaviour, &p, &g_app.device);
+    const PlayerDevice made = CreatePlayerDevice(g_app.window, p, FindDirect3DCreate9Ex());
+    g_app.direct3D = made.direct3D;
+    if (!g_app.direct3D) EndProcessNow();
+    g_app.device = made.device;
     if (!g_app.device) EndProcessNow();
-
-    if (FAILED(g_app.device->CreateOffscreenPlainSurface(
-            static_cast<UINT>(g_app.windowSize.cx), static_cast<UINT>(g_app.windowSize.cy),
-            D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &g_app.pictureSurface, nullptr))) {
-        EndProcessNow();
-    }
+    MakePictureSurface();
 }
 
 #if defined(NOCTIVA_MEASURE)
@@ -70,6 +64,8 @@ double ProcessCpuSeconds() {
 
 struct Measurement {
     long presented = 0;
+    long presentedAtSize = 0;  // since the window last took its current size
+    SIZE size{0, 0};
     ULONGLONG startMs = 0;
     double processCpu = 0;
     double mainCpu = 0;
@@ -93,9 +89,12 @@ void StartMeasurement() {
 
 void ReportMeasurement() {
     const double seconds = static_cast<double>(GetTickCount64() - measurement.startMs) / 1000.0;
-    std::fprintf(stderr, "measure: presented=%ld seconds=%.3f process_cpu=%.3f main_cpu=%.3f\n",
+    std::fprintf(stderr,
+                 "measure: presented=%ld seconds=%.3f process_cpu=%.3f main_cpu=%.3f "
+                 "size=%ldx%ld presented_at_size=%ld\n",
                  measurement.presented, seconds, ProcessCpuSeconds() - measurement.processCpu,
-                 MainThreadCpuSeconds() - measurement.mainCpu);
+                 MainThreadCpuSeconds() - measurement.mainCpu, measurement.size.cx,
+                 measurement.size.cy, measurement.presentedAtSize);
     std::fflush(stderr);
 }
 #endif
@@ -116,17 +115,24 @@ int RunPlayer(int showCommand) {
 #if defined(NOCTIVA_MEASURE)
     StartMeasureCounters(g_app.device);
 #endif
-    NoteWorkerStarting();
-    g_app.workerThread =
-        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, PlaybackWorker, nullptr, 0, nullptr));
+    StartPlaybackWorker();
 
     PresentationState state;
     state.meter.Start();
+#if defined(NOCTIVA_SOAK)
+    StartResourceSampler(60000);
+#endif
 #if defined(NOCTIVA_MEASURE)
     StartMeasurement();
     std::atexit(ReportMeasurement);
     return RunPresentationLoop(kLoopWaiting, g_app.frameReady, [&state] {
         ++measurement.presented;
+        if (g_app.windowSize.cx != measurement.size.cx ||
+            g_app.windowSize.cy != measurement.size.cy) {
+            measurement.size = g_app.windowSize;
+            measurement.presentedAtSize = 0;
+        }
+        ++measurement.presentedAtSize;
         return PresentSurface(state);
     });
 #else

@@ -1,6 +1,8 @@
 #include "app/overlay_window_win32.h"
 
 #include "app/app_state_win32.h"
+#include "app/playback_control_win32.h"
+#include "render/overlay_layout.h"
 #include "render/placement_win32.h"
 #include "resources/resource.h"
 
@@ -8,6 +10,10 @@ namespace {
 
 constexpr UINT_PTR kStackingTimer = 1;
 constexpr UINT kStackingPeriodMs = 250;
+// A display change is followed once the displays have been quiet this long: one change of
+// arrangement often arrives as several messages.
+constexpr UINT_PTR kDisplayChangeTimer = 2;
+constexpr UINT kDisplaySettleMs = 250;
 constexpr DWORD kOverlayExStyle = WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOPMOST;
 constexpr DWORD kOverlayStyle = WS_POPUP | WS_VISIBLE | WS_SYSMENU;
 
@@ -27,7 +33,8 @@ void RestoreStacking(HWND window) {
 void OnCreate(HWND window) {
     g_app.window = window;
     if (KeepsStacking()) SetTimer(window, kStackingTimer, kStackingPeriodMs, nullptr);
-    WindowGeometry geometry = OverlayGeometry(g_app.settings, g_app.displays, QueryVirtualScreen());
+    g_app.virtualScreen = QueryVirtualScreen();
+    WindowGeometry geometry = OverlayGeometry(g_app.settings, g_app.displays, g_app.virtualScreen);
     g_app.windowPosition = geometry.position;
     g_app.windowSize = geometry.size;
 }
@@ -35,13 +42,17 @@ void OnCreate(HWND window) {
 // The worker may be waiting for the picture lock before it sees `running`; the caller must not
 // hold that lock here.
 void OnDestroy() {
-    g_app.running = false;
-    if (g_app.workerThread) {
-        WaitForSingleObject(g_app.workerThread, INFINITE);
-        CloseHandle(g_app.workerThread);
-        g_app.workerThread = nullptr;
-    }
+    StopPlaybackWorker();
     PostQuitMessage(0);
+}
+
+void OnTimer(HWND window, UINT_PTR timer) {
+    if (timer != kDisplayChangeTimer) {
+        RestoreStacking(window);
+        return;
+    }
+    KillTimer(window, kDisplayChangeTimer);
+    FollowDisplayChange(window);
 }
 
 void OnKeyDown(HWND window) {
@@ -55,13 +66,8 @@ void OnKeyDown(HWND window) {
 WindowGeometry OverlayGeometry(const PlaybackSettings& settings,
                                const std::vector<DisplayEntry>& displays,
                                const VirtualScreen& screen) {
-    const int32_t index = settings.monitorIndex;
-    if (settings.displayMode == ChosenMonitor && index >= 0 &&
-        static_cast<size_t>(index) < displays.size()) {
-        const DisplayEntry& d = displays[static_cast<size_t>(index)];
-        return WindowGeometry{POINT{d.left, d.top}, SIZE{d.right - d.left, d.bottom - d.top}};
-    }
-    return WindowGeometry{POINT{screen.x, screen.y}, SIZE{screen.width, screen.height}};
+    const OverlayLayout layout = LayOutOverlay(settings, displays, screen, 0, 0);
+    return WindowGeometry{POINT{layout.left, layout.top}, SIZE{layout.width, layout.height}};
 }
 
 bool CreateOverlayWindow(int showCommand) {
@@ -97,8 +103,14 @@ LRESULT CALLBACK OverlayWindowProc(HWND window, UINT message, WPARAM wParam, LPA
             OnDestroy();
             return 0;
         case WM_WINDOWPOSCHANGED:
-        case WM_TIMER:
             RestoreStacking(window);
+            return 0;
+        case WM_TIMER:
+            OnTimer(window, wParam);
+            return 0;
+        case WM_DISPLAYCHANGE:
+            // Each further change restarts the wait.
+            SetTimer(window, kDisplayChangeTimer, kDisplaySettleMs, nullptr);
             return 0;
         case WM_KEYDOWN:
             OnKeyDown(window);

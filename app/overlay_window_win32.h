@@ -15,8 +15,9 @@ struct WindowGeometry {
     SIZE size{0, 0};
 };
 
-// Place and size of the overlay for the display mode: the chosen monitor's rectangle, or the
-// whole virtual screen (also when the chosen position names no display).
+// Place and size of the overlay for the display mode, as LayOutOverlay gives them: the chosen
+// monitor's rectangle (the primary display's when the chosen position names none), or the whole
+// virtual screen.
 WindowGeometry OverlayGeometry(const PlaybackSettings& settings,
                                const std::vector<DisplayEntry>& displays,
                                const VirtualScreen& screen);

@@ -48,7 +48,7 @@ void AfterPicturePresented(PresentationState& state, uint32_t (*now)()) {
         state.firstPicture = false;
         state.nextRateRefresh = now() + kRateRefreshMs;
     }
-    if (now() >= state.nextRateRefresh) {
+    if (ReachedMilliseconds(now(), state.nextRateRefresh)) {
         state.shownRate = state.meter.rate;
         state.nextRateRefresh = now() + kRateRefreshMs;
     }

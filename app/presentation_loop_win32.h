@@ -32,8 +32,8 @@ struct PresentationState {
     uint32_t nextRateRefresh = 0;
 };
 
-// The label's value is refreshed from the meter when `now` has reached `nextRateRefresh`
-// (an unsigned 32-bit millisecond count); the first picture sets the first refresh time.
+// The label's value is refreshed from the meter when `now` has reached `nextRateRefresh`, a
+// 32-bit millisecond count compared across its wrap; the first picture sets the first refresh.
 void AfterPicturePresented(PresentationState& state, uint32_t (*now)());
 
 // One presentation of g_app.pictureSurface through UpdateLayeredWindow with per-pixel alpha,

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <optional>
 
 #include "app/frame_clock.h"
+#include "archive/frame_repeat.h"
 #include "archive/image_unpacker.h"
 #include "render/frame_turn.h"
 #include "render/overlay_layout.h"
@@ -128,29 +128,35 @@ void PlaybackThread::Run() {
         std::vector<DisplayEntry> displays;
         Canvas canvas;
         std::vector<uint8_t> frame;
-        std::optional<FrameIndexEntry> shown;
+        int32_t shownFrame = -1;  // nothing handed over yet
+        uint32_t lastShowMs = 1;
         int32_t frameIndex = 0;
         while (running_.load()) {
             if (TakeDisplays(displays)) {
                 canvas = MakeCanvas(settings_, displays, W, H);
-                shown.reset();
+                shownFrame = -1;
             }
-            const auto& index = unpacker.Index();
-            const bool repeats = shown && size_t(frameIndex) < index.size() &&
-                                 RepeatsShownFrame(*shown, index[size_t(frameIndex)]);
-            if (!repeats) {
+            // A frame that names the bytes of the picture on screen changes nothing there.
+            if (!RepeatsShownFrame(unpacker.Index(), shownFrame, frameIndex)) {
+                const int64_t start = ClockCounter();
                 const FrameStatus status = unpacker.TryReadFrame(uint32_t(frameIndex), frame);
                 if (!status.Ok()) {
                     return onFailure_(name + ": frame " + std::to_string(frameIndex) + ": " +
                                       DescribeFrameStatus(status));
                 }
-                shown = index[size_t(frameIndex)];
+                shownFrame = frameIndex;
                 if (!canvas.picture.empty()) {
                     canvas.renderer->Render(frame.data(), settings_.shadowOpacity,
                                             settings_.backgroundOpacity, canvas.picture.data());
                     handover_.HandOver(canvas.picture.data(), canvas.width, canvas.height);
                     ++handedOver_;
                 }
+                lastShowMs =
+                    RepeatTurnMilliseconds(ClockCounter() - start, FrameClock::Frequency());
+            } else if (!settings_.limitFps) {
+                // Without the cap a turn lasts as long as its picture takes; a repeat, which takes
+                // nothing, lasts as long as the last picture did instead of spinning.
+                ClockSleep(lastShowMs);
             }
             const int32_t advance = settings_.limitFps ? pacer.Wait() : 1;
             frameIndex = NextFrameIndex(frameIndex, advance, N);

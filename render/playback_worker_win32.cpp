@@ -9,11 +9,13 @@
 #include "app/app_state_win32.h"
 #include "app/frame_clock.h"
 #include "app/process_exit_win32.h"
+#include "archive/frame_repeat.h"
 #include "archive/image_unpacker.h"
 #include "render/compose.h"
 #include "render/frame_renderer_win32.h"
+#include "render/frame_turn.h"
+#include "render/overlay_layout.h"
 #include "render/placement.h"
-#include "render/placement_win32.h"
 
 namespace {
 
@@ -28,10 +30,31 @@ PictureOutput AppPictureOutput() {
     return output;
 }
 
-// Frame index after a turn: a skip past the last frame starts over at frame 0 exactly.
-int32_t NextFrameIndex(int32_t index, int32_t advance, int32_t frameCount) {
-    const int64_t next = int64_t{index} + advance;
-    return next >= frameCount ? 0 : int32_t(next);
+// Where a run starts: the frame a previous worker reached, or frame 0.
+int32_t StartingFrame(int32_t reached, int32_t frameCount) {
+    return reached >= 0 && reached < frameCount ? reached : 0;
+}
+
+struct Playback {
+    ImageUnpacker& unpacker;
+    int32_t W, H;
+    const PictureOutput& output;
+    const std::vector<Placement>& placements;
+    FrameResources& resources;
+    const WorkerHooks* hooks;
+    std::vector<uint8_t>& frame;  // kept across turns, so that reading allocates only once
+};
+
+// Read, compose, render and hand over one frame.
+void ShowFrame(const Playback& p, int32_t frameIndex) {
+    const PlaybackSettings& settings = g_app.settings;
+    p.unpacker.ReadFrame(uint32_t(frameIndex), p.frame);
+    if (p.hooks && p.hooks->frameRead) p.hooks->frameRead(p.hooks->context, frameIndex);
+    ComposeFrame(p.frame.data(), p.W, p.H, settings.shadowOpacity, p.resources.shadowBuffer.data(),
+                 p.resources.cutoutBuffer.data());
+    RenderFrame(p.resources, p.output.device, p.placements, settings.backgroundOpacity);
+    HandOverFrame(p.resources, p.output);
+    if (p.hooks && p.hooks->handedOver) p.hooks->handedOver(p.hooks->context, frameIndex);
 }
 
 // One archive, its placements and device resources, from the opening of the archive to the
@@ -47,24 +70,34 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
     pacer.Start();
     const PlaybackSettings& settings = g_app.settings;
     const PictureOutput output = AppPictureOutput();
+    // The layout the main thread gave the window, now with the frame's size.
     std::vector<Placement> placements =
-        BuildPlacements(settings.displayMode, settings.monitorIndex, g_app.monitors, W, H,
-                        QueryVirtualScreen(), output.width, output.height);
+        LayOutOverlay(settings, g_app.displays, g_app.virtualScreen, W, H).placements;
     FrameResources resources = SetUpFrameResources(output, W, H);
+    std::vector<uint8_t> frame;
+    const Playback playback{unpacker, W, H, output, placements, resources, hooks, frame};
 
-    int32_t frameIndex = 0;
-    std::vector<uint8_t> frame;  // kept across turns, so that reading allocates only once
+    int32_t frameIndex = StartingFrame(g_app.frameReached.load(), N);
+    int32_t shownFrame = -1;  // nothing handed over yet in this run
+    uint32_t lastShowMs = 1;
     while (g_app.running.load()) {
-        unpacker.ReadFrame(uint32_t(frameIndex), frame);
-        if (hooks && hooks->frameRead) hooks->frameRead(hooks->context, frameIndex);
-        ComposeFrame(frame.data(), W, H, settings.shadowOpacity, resources.shadowBuffer.data(),
-                     resources.cutoutBuffer.data());
-        RenderFrame(resources, output.device, placements, settings.backgroundOpacity);
-        HandOverFrame(resources, output);
-        if (hooks && hooks->handedOver) hooks->handedOver(hooks->context, frameIndex);
-
+        // A frame that names the bytes of the picture on screen changes nothing there.
+        if (!RepeatsShownFrame(unpacker.Index(), shownFrame, frameIndex)) {
+            // Timed only without the cap, the one case in which a repeat needs the time.
+            const int64_t start = settings.limitFps ? 0 : ClockCounter();
+            ShowFrame(playback, frameIndex);
+            shownFrame = frameIndex;
+            if (!settings.limitFps)
+                lastShowMs =
+                    RepeatTurnMilliseconds(ClockCounter() - start, FrameClock::Frequency());
+        } else if (!settings.limitFps) {
+            // Without the cap a turn lasts as long as its picture takes; a repeat, which takes
+            // nothing, lasts as long as the last picture did instead of spinning.
+            ClockSleep(lastShowMs);
+        }
         const int32_t advance = settings.limitFps ? pacer.Wait() : 1;
         frameIndex = NextFrameIndex(frameIndex, advance, N);
+        g_app.frameReached.store(frameIndex);
         if (hooks && hooks->advanced) hooks->advanced(hooks->context, advance, frameIndex);
     }
 

@@ -1,5 +1,7 @@
-// The playback worker: reads, composes, renders and hands over every frame of the archive
-// beside the executable, paced at 30 frames per second when asked, until `running` is cleared.
+// The playback worker: reads, composes, renders and hands over the frames of the archive beside
+// the executable, paced at 30 frames per second when asked, until `running` is cleared. It starts
+// at g_app.frameReached and keeps it up to date; a frame that names the same bytes as the picture
+// last handed over is only paced.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +20,8 @@ struct WorkerHooks {
 std::wstring ArchivePathBeside(const wchar_t* executablePath);
 
 // The worker's run over the archive at `archivePath`, with AppState's device, picture surface,
-// lock, event, window size, settings and monitors. Returns 0 once `running` is found false.
+// lock, event, window size, settings, display list and virtual screen (the layout the window
+// was made for). Returns 0 once `running` is found false.
 unsigned RunPlayback(const std::wstring& archivePath, const WorkerHooks* hooks);
 
 // Thread start routine (for _beginthreadex); the argument is not used.

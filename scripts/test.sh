@@ -40,8 +40,11 @@ cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build build/windows -j "$jobs"
 # Wine tests run one at a time: they share one wineserver and one X display.
-scripts/vdesk.sh -- ctest --test-dir build/windows --output-on-failure -LE 'two-monitors|package' \
-  | tee -a "$summary"
+scripts/vdesk.sh -- ctest --test-dir build/windows --output-on-failure \
+  -LE 'two-monitors|display-change|package' | tee -a "$summary"
+# The display change needs an X screen that holds the new mode beside Wine's virtual desktop.
+scripts/vdesk.sh --size 1920x1080 -- ctest --test-dir build/windows --output-on-failure \
+  -L display-change | tee -a "$summary"
 if ctest --test-dir build/windows -N -L two-monitors | grep -q 'Total Tests: [1-9]'; then
   scripts/vdesk.sh --two-monitors -- ctest --test-dir build/windows --output-on-failure -L two-monitors \
     | tee -a "$summary"

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 
+#include "archive/frame_repeat.h"
 #include "archive/image_unpacker.h"
 #include "archive_test_support.h"
 #include "archive_writer.h"
@@ -165,6 +166,29 @@ TEST(ArchiveBuilder, DedupeSharesOnlyIdenticalPictures) {
     EXPECT_EQ(shared.index[0].offset, shared.index[2].offset);
     EXPECT_NE(shared.index[0].offset, shared.index[3].offset);
     EXPECT_LT(shared.fileSize, plain.fileSize);
+}
+
+// A player keeps the picture on screen for a frame that repeats the last one handed over; with
+// a deduplicated archive that must hold exactly where the pictures are equal, and a frame that
+// only looks the same in another stream is decoded again.
+TEST(RepeatsShownFrame, HoldsExactlyWhereTheSharedStreamRepeats) {
+    const Bytes a = Pattern(64, 1), b = Pattern(64, 2);
+    const std::vector<Bytes> sequence = {a, a, a, b, b, a, a};
+    const Packed shared = PackAndRead(8, 8, sequence, {6, true});
+    const Packed plain = PackAndRead(8, 8, sequence, {6, false});
+    ASSERT_EQ(shared.index.size(), sequence.size());
+    const int32_t count = static_cast<int32_t>(sequence.size());
+    for (int32_t shown = -1; shown <= count; ++shown) {
+        for (int32_t next = -1; next <= count; ++next) {
+            SCOPED_TRACE("shown " + std::to_string(shown) + ", next " + std::to_string(next));
+            const bool inside = shown >= 0 && next >= 0 && shown < count && next < count;
+            const bool equal = inside && sequence[size_t(shown)] == sequence[size_t(next)];
+            EXPECT_EQ(RepeatsShownFrame(shared.index, shown, next), equal);
+            EXPECT_EQ(RepeatsShownFrame(plain.index, shown, next), inside && shown == next);
+        }
+    }
+    // The same offset with another length names other bytes.
+    EXPECT_FALSE(NamesSameBytes({16, 40}, {16, 41}));
 }
 
 TEST(ArchiveBuilder, RefusesSizesTheFormatCannotHold) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -311,6 +312,45 @@ TEST(PlatformClock, CounterRunsForwardAndASleepTakesAboutItsTime) {
     clock.Sleep(5);
     const int64_t after = clock.Counter();
     EXPECT_GE(after - before, 5 * frequency / 1000);
+}
+
+// The frame-rate label refreshes when the millisecond count reaches the refresh time, 100 ms
+// after the last refresh. Pictures every 33 ms across the wrap of the count, at every phase
+// against the wrap: the gap between refreshes never exceeds 100 ms plus one picture. The
+// plain unsigned comparison stops refreshing at some of these phases (checked as well, so the
+// phases do reach the fault).
+TEST(ReachedMilliseconds, KeepsRefreshingAcrossTheWrapAtEveryPhase) {
+    const struct {
+        uint32_t now, deadline;
+        bool reached;
+    } cases[] = {
+        {100, 100, true},           {99, 100, false},       {0x10, 0xFFFFFFF4u, true},
+        {0xFFFFFFF4u, 0x10, false}, {0x7FFFFFFFu, 0, true}, {0, 0x80000001u, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ReachedMilliseconds(c.now, c.deadline), c.reached)
+            << "now " << c.now << ", deadline " << c.deadline;
+    }
+
+    constexpr uint32_t kPicture = 33, kRefresh = 100;
+    auto longestGap = [](uint32_t start, bool wrapSafe) {
+        uint32_t deadline = start + kRefresh, lastRefresh = start, longest = 0;
+        for (uint32_t t = start + kPicture; t - start < 1000; t += kPicture) {
+            if (wrapSafe ? ReachedMilliseconds(t, deadline) : t >= deadline) {
+                longest = std::max(longest, t - lastRefresh);
+                lastRefresh = t;
+                deadline = t + kRefresh;
+            }
+        }
+        return std::max(longest, start + 1000 - lastRefresh);
+    };
+    int frozenUnsigned = 0;
+    for (uint32_t phase = 0; phase < 256; ++phase) {
+        const uint32_t start = 0u - 500 + phase;  // the count wraps about half-way through
+        EXPECT_LE(longestGap(start, true), kRefresh + kPicture) << "start " << start;
+        if (longestGap(start, false) > kRefresh + kPicture) ++frozenUnsigned;
+    }
+    EXPECT_GT(frozenUnsigned, 0);
 }
 
 }  // namespace

@@ -30,21 +30,20 @@ TEST(FrameTurn, NextFrameIndexWrapsToFrameZeroExactly) {
     }
 }
 
-TEST(FrameTurn, OnlyTheSameOffsetAndSizeRepeatAFrame) {
+TEST(FrameTurn, ARepeatWaitsAsLongAsTheLastPictureTookWithinBounds) {
     struct Case {
-        FrameIndexEntry shown, next;
-        bool repeats;
+        int64_t ticks, frequency;
+        uint32_t expected;
     };
     const Case cases[] = {
-        {{100, 40}, {100, 40}, true},
-        {{100, 40}, {100, 41}, false},  // a longer stream from the same place
-        {{100, 40}, {140, 40}, false},  // equal bytes stored twice still count as new
-        {{0, 0}, {0, 0}, true},
+        {0, 1000, 1},       {-5, 1000, 1},  // never a spin, whatever the clock did
+        {33, 1000, 33},     {3300000, 100000000, 33},
+        {5000, 1000, 1000}, {INT64_MAX, 1, 1000},  // a stop is never kept waiting
+        {10, 0, 1},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(RepeatsShownFrame(c.shown, c.next), c.repeats)
-            << c.shown.offset << "/" << c.shown.packedSize << " then " << c.next.offset << "/"
-            << c.next.packedSize;
+        EXPECT_EQ(RepeatTurnMilliseconds(c.ticks, c.frequency), c.expected)
+            << c.ticks << " ticks at " << c.frequency << " per second";
     }
 }
 

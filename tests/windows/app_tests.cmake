@@ -43,10 +43,16 @@ add_test(NAME presentation_loop COMMAND presentation_loop_tests)
 # worker's heap allocations and the device's resource creations per frame.
 noctiva_add_player(noctiva_measure NOCTIVA_MEASURE)
 noctiva_add_player(noctiva_measure_polling NOCTIVA_MEASURE NOCTIVA_POLLING_LOOP)
-foreach(player noctiva_measure noctiva_measure_polling)
+# Resource counts once a minute over long runs (scripts/soak.sh), with the minimal loop of the
+# same platform calls as its baseline.
+noctiva_add_player(noctiva_soak NOCTIVA_SOAK NOCTIVA_MEASURE)
+foreach(player noctiva_measure noctiva_measure_polling noctiva_soak)
   target_sources(${player} PRIVATE ${PROJECT_SOURCE_DIR}/app/measure_counters_win32.cpp)
   target_link_options(${player} PRIVATE -Wl,--wrap=malloc,--wrap=calloc,--wrap=realloc)
 endforeach()
+add_executable(soak_baseline WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/soak_baseline_win32.cpp)
+target_link_libraries(soak_baseline PRIVATE noctiva_core)
+target_link_options(soak_baseline PRIVATE -municode)
 
 # End-to-end runs of the real player in the virtual desktop; vek.bin and vektool come from the
 # build (a host vektool when the build was given one).
@@ -56,6 +62,15 @@ foreach(scenario blend quit-button escape missing-archive fps-label steady-frame
                    $<TARGET_FILE_DIR:noctiva> "${NOCTIVA_HOST_VEKTOOL}" ${CMAKE_BINARY_DIR}/e2e)
   set_tests_properties(e2e_${scenario} PROPERTIES LABELS e2e TIMEOUT 120)
 endforeach()
+
+# A display change inside a Wine virtual desktop: needs an X screen of at least 1920x1080, so
+# scripts/test.sh runs it in a desktop of that size (label display-change).
+add_executable(display_change_driver ${CMAKE_CURRENT_SOURCE_DIR}/display_change_driver_win32.cpp)
+target_link_options(display_change_driver PRIVATE -municode)
+add_test(NAME e2e_display_change
+         COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/display_change_e2e.sh
+                 $<TARGET_FILE_DIR:noctiva> ${CMAKE_BINARY_DIR}/e2e)
+set_tests_properties(e2e_display_change PROPERTIES LABELS "e2e;display-change" TIMEOUT 120)
 
 noctiva_app_test(resources_tests resources_test_win32.cpp)
 add_test(NAME resources COMMAND resources_tests)

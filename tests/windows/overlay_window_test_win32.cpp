@@ -42,9 +42,9 @@ TEST(OverlayGeometry, FollowsTheDisplayMode) {
          both,
          {-1280, -200},
          {1280, 1024}},
-        // Positions that name no display fall back to the whole virtual screen.
-        {"chosen beyond the list", ChosenMonitor, 2, sideBySide, both, {-1280, -200}, {3200, 1280}},
-        {"chosen negative index", ChosenMonitor, -1, sideBySide, both, {-1280, -200}, {3200, 1280}},
+        // Positions that name no display fall back to the primary display.
+        {"chosen beyond the list", ChosenMonitor, 2, sideBySide, both, {0, 0}, {1920, 1080}},
+        {"chosen negative index", ChosenMonitor, -1, sideBySide, both, {0, 0}, {1920, 1080}},
         {"chosen with no displays",
          ChosenMonitor,
          0,

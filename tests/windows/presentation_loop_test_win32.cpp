@@ -218,13 +218,19 @@ TEST(AfterPicturePresented, RefreshesTheShownRateAtMostEvery100Ms) {
           {1150, 1'833'333, false, 1200}}},
         {"a late picture refreshes at once",
          {{5000, 1'000'000, false, 5100}, {5400, 5'000'000, true, 5500}}},
-        // Unsigned comparison: a refresh time that wrapped past zero counts as reached until
-        // the millisecond count wraps too.
-        {"millisecond count about to wrap",
-         {{0xFFFFFFF0u, 1'000'000, true, 0x54u},
-          {0xFFFFFFF5u, 1'050'000, true, 0x59u},
-          {0x10u, 1'300'000, false, 0x59u},
+        // The count and the refresh time are compared across the wrap of the millisecond
+        // count: a refresh time past zero is not reached before the count gets there.
+        {"refresh time past the wrap",
+         {{0xFFFFFFF0u, 1'000'000, false, 0x54u},
+          {0xFFFFFFF5u, 1'050'000, false, 0x54u},
+          {0x10u, 1'300'000, false, 0x54u},
           {0x59u, 1'700'000, true, 0xBDu}}},
+        // Refresh time just below 2^32 and the next picture after the wrap: an unsigned
+        // comparison would keep the label frozen for 49.7 days.
+        {"picture after the wrap",
+         {{0xFFFFFF90u, 1'000'000, false, 0xFFFFFFF4u},
+          {0xFFFFFFC3u, 1'330'000, false, 0xFFFFFFF4u},
+          {0x2u, 1'660'000, true, 0x66u}}},
     };
     ScriptedClock clock;
     UseClockSource(&clock);

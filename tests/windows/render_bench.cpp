@@ -152,7 +152,7 @@ bool Prepare(int32_t width, int32_t height, const TestDevice& device) {
     g_app.windowSize = {width, height};
     g_app.settings.displayMode = ChosenMonitor;
     g_app.settings.monitorIndex = 0;
-    g_app.monitors = {MonitorEntry{0, 0, width, height}};
+    StandOnOneDisplay(width, height);
     return g_app.pictureSurface != nullptr;
 }
 

@@ -110,6 +110,7 @@ bool StartChildLikeThePlayer(int32_t width, int32_t height) {
     g_app.direct3D = made.direct3D;
     g_app.device = made.device;
     g_app.windowSize = {width, height};
+    StandOnOneDisplay(width, height);
     if (g_app.device == nullptr) return false;
     g_app.pictureSurface = CreatePictureSurface(g_app.device, width, height);
     return g_app.pictureSurface != nullptr;

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/app_state_win32.h"
+#include "render/device_win32.h"
+
 namespace {
 
 const wchar_t kWindowClass[] = L"NoctivaRenderTest";
@@ -22,7 +25,7 @@ void RegisterWindowClass() {
 
 }  // namespace
 
-TestDevice CreateTestDevice(int32_t width, int32_t height) {
+TestDevice CreateTestDevice(int32_t width, int32_t height, bool plain) {
     RegisterWindowClass();
     TestDevice result;
     // Like the overlay: a click-through layered popup, here never shown.
@@ -30,17 +33,21 @@ TestDevice CreateTestDevice(int32_t width, int32_t height) {
                                     kWindowClass, L"render test", WS_POPUP, 0, 0, width, height,
                                     nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (result.window == nullptr) return result;
-    result.direct3D = Direct3DCreate9(32);
-    if (result.direct3D == nullptr) return result;
     D3DPRESENT_PARAMETERS parameters{};
     parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
     parameters.hDeviceWindow = result.window;
     parameters.Windowed = TRUE;
-    result.direct3D->CreateDevice(
-        0, D3DDEVTYPE_HAL, result.window,
-        D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED | D3DCREATE_FPU_PRESERVE,
-        &parameters, &result.device);
+    const PlayerDevice made =
+        CreatePlayerDevice(result.window, parameters, plain ? nullptr : FindDirect3DCreate9Ex());
+    result.direct3D = made.direct3D;
+    result.device = made.device;
     return result;
+}
+
+void StandOnOneDisplay(int32_t width, int32_t height) {
+    g_app.displays = {DisplayEntry{0, 0, width, height, true}};
+    g_app.monitors = {MonitorEntry{0, 0, width, height}};
+    g_app.virtualScreen = VirtualScreen{0, 0, width, height};
 }
 
 void ReleaseTestDevice(TestDevice& device) {
@@ -78,19 +85,31 @@ std::vector<uint32_t> ReadSurface(IDirect3DSurface9* surface) {
 
 bool WriteArchive(const std::wstring& path, int32_t W, int32_t H,
                   const std::vector<std::vector<uint8_t>>& frames) {
+    std::vector<int32_t> sequence(frames.size());
+    for (size_t i = 0; i < sequence.size(); ++i) sequence[i] = int32_t(i);
+    return WriteArchive(path, W, H, frames, sequence);
+}
+
+bool WriteArchive(const std::wstring& path, int32_t W, int32_t H,
+                  const std::vector<std::vector<uint8_t>>& pictures,
+                  const std::vector<int32_t>& sequence) {
     std::vector<uint8_t> data;
-    std::vector<uint32_t> index;
-    for (const std::vector<uint8_t>& frame : frames) {
-        uLongf packedSize = compressBound(frame.size());
+    std::vector<std::pair<uint32_t, uint32_t>> streams;  // offset and size of each picture
+    for (const std::vector<uint8_t>& picture : pictures) {
+        uLongf packedSize = compressBound(picture.size());
         std::vector<uint8_t> packed(packedSize);
-        if (compress(packed.data(), &packedSize, frame.data(), frame.size()) != Z_OK) {
+        if (compress(packed.data(), &packedSize, picture.data(), picture.size()) != Z_OK) {
             return false;
         }
-        index.push_back(uint32_t(data.size()));
-        index.push_back(uint32_t(packedSize));
+        streams.emplace_back(uint32_t(data.size()), uint32_t(packedSize));
         data.insert(data.end(), packed.begin(), packed.begin() + packedSize);
     }
-    const uint32_t header[4] = {uint32_t(W), uint32_t(H), uint32_t(frames.size()), 0};
+    std::vector<uint32_t> index;
+    for (int32_t picture : sequence) {
+        index.push_back(streams.at(size_t(picture)).first);
+        index.push_back(streams.at(size_t(picture)).second);
+    }
+    const uint32_t header[4] = {uint32_t(W), uint32_t(H), uint32_t(sequence.size()), 0};
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;

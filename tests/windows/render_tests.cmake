@@ -14,10 +14,11 @@ add_executable(render_tests
   ${CMAKE_CURRENT_LIST_DIR}/frame_renderer_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frame_renderer_calls_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/process_exit_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/playback_worker_test.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/playback_worker_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/device_test.cpp)
 target_link_libraries(render_tests PRIVATE render_test_support gtest)
 
-foreach(group IN ITEMS TexturedQuad FrameRenderer ProcessExit PlaybackWorker)
+foreach(group IN ITEMS Direct3DDevice TexturedQuad FrameRenderer ProcessExit PlaybackWorker)
   add_test(NAME render_${group} COMMAND render_tests --gtest_filter=${group}*)
 endforeach()
 

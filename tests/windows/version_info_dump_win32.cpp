@@ -21,8 +21,8 @@ std::string Utf8(const wchar_t* text) {
 
 std::string FourPart(DWORD high, DWORD low) {
     char text[64];
-    std::snprintf(text, sizeof text, "%lu.%lu.%lu.%lu", HIWORD(high), LOWORD(high), HIWORD(low),
-                  LOWORD(low));
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", unsigned{HIWORD(high)}, unsigned{LOWORD(high)},
+                  unsigned{HIWORD(low)}, unsigned{LOWORD(low)});
     return text;
 }
 

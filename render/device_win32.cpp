@@ -1,0 +1,42 @@
+#include "render/device_win32.h"
+
+namespace {
+
+constexpr DWORD kBehaviour =
+    D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED | D3DCREATE_FPU_PRESERVE;
+
+PlayerDevice CreateExDevice(IDirect3D9Ex* direct3D, HWND window,
+                            D3DPRESENT_PARAMETERS& parameters) {
+    PlayerDevice result;
+    result.direct3D = direct3D;
+    IDirect3DDevice9Ex* device = nullptr;
+    direct3D->CreateDeviceEx(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, kBehaviour, &parameters,
+                             nullptr, &device);
+    result.device = device;  // used through its IDirect3DDevice9 side only
+    return result;
+}
+
+}  // namespace
+
+Direct3DCreate9ExFunction FindDirect3DCreate9Ex() {
+    HMODULE d3d9 = GetModuleHandleW(L"d3d9.dll");
+    if (d3d9 == nullptr) d3d9 = LoadLibraryW(L"d3d9.dll");
+    if (d3d9 == nullptr) return nullptr;
+    return reinterpret_cast<Direct3DCreate9ExFunction>(
+        reinterpret_cast<void*>(GetProcAddress(d3d9, "Direct3DCreate9Ex")));
+}
+
+PlayerDevice CreatePlayerDevice(HWND window, D3DPRESENT_PARAMETERS& parameters,
+                                Direct3DCreate9ExFunction createEx) {
+    IDirect3D9Ex* direct3DEx = nullptr;
+    if (createEx != nullptr && SUCCEEDED(createEx(D3D_SDK_VERSION, &direct3DEx)) &&
+        direct3DEx != nullptr) {
+        return CreateExDevice(direct3DEx, window, parameters);
+    }
+    PlayerDevice result;
+    result.direct3D = Direct3DCreate9(D3D_SDK_VERSION);
+    if (result.direct3D == nullptr) return result;
+    result.direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, kBehaviour,
+                                  &parameters, &result.device);
+    return result;
+}
