@@ -30,3 +30,11 @@ void OpenArchiveOrFail(ImageUnpacker& unpacker, const std::string& path) {
     const OpenStatus status = unpacker.TryOpen(WidePathFromNative(path).c_str());
     if (status != OpenStatus::Ok) FailInput(path + ": " + DescribeOpenStatus(status));
 }
+
+void ReadFrameOrFail(ImageUnpacker& unpacker, const std::string& path, uint32_t n,
+                     std::vector<uint8_t>& frame) {
+    const FrameStatus status = unpacker.TryReadFrame(n, frame);
+    if (!status.Ok()) {
+        FailInput(path + ": frame " + std::to_string(n) + ": " + DescribeFrameStatus(status));
+    }
+}

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "archive/image_unpacker.h"
 
@@ -15,3 +16,6 @@ void ParseSize(const std::string& text, const std::string& what, uint32_t& width
 
 // Opens the archive or fails with a clear line naming it.
 void OpenArchiveOrFail(ImageUnpacker& unpacker, const std::string& path);
+// Frame n into `frame`, or fails with an input error that names the archive and the frame.
+void ReadFrameOrFail(ImageUnpacker& unpacker, const std::string& path, uint32_t n,
+                     std::vector<uint8_t>& frame);

@@ -31,10 +31,7 @@ int DumpCommand(int argc, char** argv) {
     ImageUnpacker unpacker;
     OpenArchiveOrFail(unpacker, archive);
     std::vector<uint8_t> frame;
-    const FrameStatus status = unpacker.TryReadFrame(n, frame);
-    if (!status.Ok()) {
-        FailInput(archive + ": frame " + std::to_string(n) + ": " + DescribeFrameStatus(status));
-    }
+    ReadFrameOrFail(unpacker, archive, n, frame);
     GreyPicture picture{unpacker.Width(), unpacker.Height(), {}};
     picture.pixels = FlipRows(frame, picture.width, picture.height);
     const std::vector<uint8_t> pgm = EncodePgm(picture);

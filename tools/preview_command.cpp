@@ -100,11 +100,7 @@ bool FeedFrames(ImageUnpacker& unpacker, const std::string& archive, OverlayPain
     ProgressLine progress("vektool: preview");
     std::vector<uint8_t> frame;
     for (uint32_t n = 0; n < unpacker.FrameCount(); ++n) {
-        const FrameStatus status = unpacker.TryReadFrame(n, frame);
-        if (!status.Ok()) {
-            FailInput(archive + ": frame " + std::to_string(n) + ": " +
-                      DescribeFrameStatus(status));
-        }
+        ReadFrameOrFail(unpacker, archive, n, frame);
         const std::vector<uint8_t> rgb = OverDesktop(painter.Paint(frame.data()));
         if (std::fwrite(rgb.data(), 1, rgb.size(), ffmpeg) != rgb.size()) return false;
         progress.Update(n + 1);

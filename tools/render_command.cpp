@@ -100,11 +100,7 @@ int RenderCommand(int argc, char** argv) {
     ImageUnpacker unpacker;
     OpenArchiveOrFail(unpacker, options.archive);
     std::vector<uint8_t> frame;
-    const FrameStatus status = unpacker.TryReadFrame(options.frame, frame);
-    if (!status.Ok()) {
-        FailInput(options.archive + ": frame " + std::to_string(options.frame) + ": " +
-                  DescribeFrameStatus(status));
-    }
+    ReadFrameOrFail(unpacker, options.archive, options.frame, frame);
     OverlayPainter painter("render", options.view, static_cast<int32_t>(unpacker.Width()),
                            static_cast<int32_t>(unpacker.Height()));
     const std::vector<uint32_t>& pixels = painter.Paint(frame.data());

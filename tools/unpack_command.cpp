@@ -46,11 +46,7 @@ int UnpackCommand(int argc, char** argv) {
     ProgressLine progress("vektool: unpack");
     std::vector<uint8_t> frame;
     for (uint32_t n = 0; n < unpacker.FrameCount(); ++n) {
-        const FrameStatus status = unpacker.TryReadFrame(n, frame);
-        if (!status.Ok()) {
-            FailInput(archive + ": frame " + std::to_string(n) + ": " +
-                      DescribeFrameStatus(status));
-        }
+        ReadFrameOrFail(unpacker, archive, n, frame);
         const std::vector<uint8_t> topDown = FlipRows(frame, width, height);
         const std::string path = (directory / FrameFileName(n)).string();
         if (stbi_write_png(path.c_str(), int(width), int(height), 1, topDown.data(), int(width)) ==

@@ -15,10 +15,9 @@ mkdir -p "$e2e_out"
 # (every dialog and window end); unmanaged windows end at once. A setting of the test prefix.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
 
-# xdotool matches names byte by byte here, so the patterns stay ASCII.
-readonly dialog_title='^Tessarine PV Noctiva.'
-readonly overlay_title='^Tessarine PV Noctiva$'
 player_pid=""
+# shellcheck source=desktop_lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/desktop_lib.sh"
 
 fail() {
   echo "FAIL: $*" >&2
@@ -50,47 +49,6 @@ start_player() {
   player_pid=$!
 }
 
-# Waits up to SECONDS for a visible window whose name matches PATTERN; prints its id.
-wait_window() {
-  local pattern=$1 seconds=$2 id=""
-  local deadline=$((SECONDS + seconds))
-  while ((SECONDS < deadline)); do
-    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1 || true)
-    if [[ -n "$id" ]]; then
-      echo "$id"
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
-
-# Sends keys to a window as real key presses (XTEST), so WM_KEYDOWN reaches its procedure.
-press() {
-  local window=$1
-  shift
-  xdotool windowfocus "$window" 2>/dev/null || true
-  sleep 0.1
-  xdotool key --delay 80 "$@"
-}
-
-# Waits up to SECONDS for the player to end; sets player_status (124 when it did not end).
-wait_player() {
-  local seconds=$1
-  local deadline=$((SECONDS + seconds))
-  while kill -0 "$player_pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.05; done
-  if kill -0 "$player_pid" 2>/dev/null; then
-    kill "$player_pid" 2>/dev/null || true
-    wait "$player_pid" 2>/dev/null || true
-    player_status=124
-  else
-    player_status=0
-    wait "$player_pid" || player_status=$?
-  fi
-}
-
-# Milliseconds since the epoch.
-now_ms() { date +%s%3N; }
 
 screenshot() {
   import -window root "$1"

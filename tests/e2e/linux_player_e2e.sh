@@ -40,9 +40,9 @@ exit_limit_ms=${NOCTIVA_E2E_EXIT_LIMIT_MS:-1000}
 # How long the dialog is given to take its first focus before the keys (longer for a sanitizer
 # build, whose GTK start is several times slower).
 settle_seconds=${NOCTIVA_E2E_SETTLE_SECONDS:-0.5}
-readonly dialog_title='^Tessarine PV Noctiva.'
-readonly overlay_title='^Tessarine PV Noctiva$'
 player_pid=""
+# shellcheck source=desktop_lib.sh
+source "$here/desktop_lib.sh"
 
 fail() {
   echo "FAIL: $*" >&2
@@ -62,42 +62,6 @@ player_folder() {
 start_player() {
   (cd "$1" && exec ./noctiva 2>"$out/stderr.txt") &
   player_pid=$!
-}
-
-wait_window() {
-  local pattern=$1 seconds=$2 id=""
-  local deadline=$((SECONDS + seconds))
-  while ((SECONDS < deadline)); do
-    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1 || true)
-    if [[ -n "$id" ]]; then
-      echo "$id"
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
-
-press() {
-  local window=$1
-  shift
-  xdotool windowfocus "$window" 2>/dev/null || true
-  sleep 0.1
-  xdotool key --delay 80 "$@"
-}
-
-# Waits up to SECONDS for the player to end; sets player_status (124 when it did not end).
-wait_player() {
-  local deadline=$((SECONDS + $1))
-  while kill -0 "$player_pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.05; done
-  if kill -0 "$player_pid" 2>/dev/null; then
-    kill "$player_pid" 2>/dev/null || true
-    wait "$player_pid" 2>/dev/null || true
-    player_status=124
-  else
-    player_status=0
-    wait "$player_pid" || player_status=$?
-  fi
 }
 
 start_and_wait_dialog() {
@@ -123,10 +87,10 @@ expect_end_with_one_line() {
 end_with_key() {
   local overlay=$1
   local start
-  start=$(date +%s%3N)
+  start=$(now_ms)
   xdotool key space
   wait_player 5
-  local took=$(($(date +%s%3N) - start))
+  local took=$(($(now_ms) - start))
   echo "key press to exit: ${took} ms, status $player_status"
   ((player_status == 0)) || fail "exit status $player_status after the key press"
   ((took <= exit_limit_ms)) || fail "the player took ${took} ms to end after the key press"

@@ -1,0 +1,48 @@
+# Helpers of the end-to-end runs that drive a player through an X display with xdotool, for the
+# Windows player under Wine (lib.sh) and the Linux one alike. Callers set player_pid.
+
+# xdotool matches names byte by byte here, so the patterns stay ASCII.
+readonly dialog_title='^Tessarine PV Noctiva.'
+readonly overlay_title='^Tessarine PV Noctiva$'
+
+# Waits up to SECONDS for a visible window whose name matches PATTERN; prints its id.
+wait_window() {
+  local pattern=$1 seconds=$2 id=""
+  local deadline=$((SECONDS + seconds))
+  while ((SECONDS < deadline)); do
+    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1 || true)
+    if [[ -n "$id" ]]; then
+      echo "$id"
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# Sends keys to a window as real key presses (XTEST), so WM_KEYDOWN reaches its procedure.
+press() {
+  local window=$1
+  shift
+  xdotool windowfocus "$window" 2>/dev/null || true
+  sleep 0.1
+  xdotool key --delay 80 "$@"
+}
+
+# Waits up to SECONDS for the player to end; sets player_status (124 when it did not end).
+wait_player() {
+  local seconds=$1
+  local deadline=$((SECONDS + seconds))
+  while kill -0 "$player_pid" 2>/dev/null && ((SECONDS < deadline)); do sleep 0.05; done
+  if kill -0 "$player_pid" 2>/dev/null; then
+    kill "$player_pid" 2>/dev/null || true
+    wait "$player_pid" 2>/dev/null || true
+    player_status=124
+  else
+    player_status=0
+    wait "$player_pid" || player_status=$?
+  fi
+}
+
+# Milliseconds since the epoch.
+now_ms() { date +%s%3N; }
