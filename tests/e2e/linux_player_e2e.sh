@@ -122,16 +122,7 @@ case "$scenario" in
     dir=$(player_folder "$bin/vek.bin")
     start_and_wait_dialog "$dir"
     press "$dialog" Escape
-    deadline=$((SECONDS + 5))
-    while kill -0 "$player_pid" 2>/dev/null && ((SECONDS < deadline)); do
-      if xdotool search --onlyvisible --name "$overlay_title" >/dev/null 2>&1; then
-        fail "an overlay window appeared"
-      fi
-      sleep 0.05
-    done
-    wait_player 1
-    echo "status $player_status"
-    ((player_status == 0)) || fail "exit status $player_status"
+    expect_end_without_overlay 5
     ;;
   missing-archive)
     dir=$(player_folder "")

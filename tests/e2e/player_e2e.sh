@@ -54,21 +54,6 @@ end_with_key() {
   ((took <= limit)) || fail "the player took ${took} ms to end after the key press"
 }
 
-# The player must end by itself within SECONDS with status 0 and never show its overlay.
-expect_end_without_overlay() {
-  local seconds=$1
-  local deadline=$((SECONDS + seconds))
-  while kill -0 "$player_pid" 2>/dev/null && ((SECONDS < deadline)); do
-    if xdotool search --onlyvisible --name "$overlay_title" >/dev/null 2>&1; then
-      fail "an overlay window appeared"
-    fi
-    sleep 0.05
-  done
-  wait_player 1
-  echo "status $player_status"
-  ((player_status == 0)) || fail "exit status $player_status"
-}
-
 case "$scenario" in
   blend)
     make_pattern_archive "$e2e_out/pattern.vek"
