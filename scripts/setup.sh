@@ -16,9 +16,33 @@ packages=(
   # running and testing the Windows program
   wine wine64 xvfb libgl1-mesa-dri xcompmgr x11-utils x11-xserver-utils
   x11-apps xdotool imagemagick fonts-ipafont-gothic
+  # Media Foundation under Wine decodes through GStreamer (vektool.exe reads videos without ffmpeg)
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
+  # the Linux player under real window managers
+  openbox i3-wm wmctrl
+  # the Japanese and English settings dialogs
+  locales
   # the native Linux player
   libx11-dev libxrandr-dev libxfixes-dev libxext-dev libxinerama-dev libgtk-3-dev
 )
+
+# The C library's locales that the players' tests run in; a fresh machine has only C and POSIX.
+locales=(ja_JP.UTF-8 en_US.UTF-8)
+ensure_locales() {
+  local missing_locales=() l
+  for l in "${locales[@]}"; do
+    locale -a 2>/dev/null | grep -qix "${l/UTF-8/utf8}" || missing_locales+=("$l")
+  done
+  ((${#missing_locales[@]} == 0)) && return 0
+  echo "setup: generating locales ${missing_locales[*]}"
+  local sudo=""
+  if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
+  for l in "${missing_locales[@]}"; do
+    $sudo sed -i "s/^# *\($l UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^$l UTF-8" /etc/locale.gen || echo "$l UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+  done
+  $sudo locale-gen >/dev/null
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -29,6 +53,7 @@ done
 
 if ((${#missing[@]} == 0)); then
   echo "setup: all ${#packages[@]} packages present"
+  ensure_locales
   exit 0
 fi
 
@@ -39,3 +64,4 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 echo "setup: done"
+ensure_locales
