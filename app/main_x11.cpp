@@ -4,6 +4,7 @@
 #include <clocale>
 #include <cstdio>
 
+#include "app/gtk_display_gtk.h"
 #include "app/picture_presenter_x11.h"
 #include "app/presentation_loop_x11.h"
 #include "settings/monitor_list_x11.h"
@@ -25,7 +26,9 @@ int main() {
     }
     // Installed after the dialog: GTK keeps a handler of its own for its connection.
     TolerateProtocolErrors();
-    const int status = RunPlayback(display, settings, std::move(displays));
+    CloseGtkDisplay();
+    // Listed again: monitors may have come or gone while the dialog was open.
+    const int status = RunPlayback(display, settings, EnumerateX11Displays(display));
     XCloseDisplay(display);
     return status;
 }

@@ -7,6 +7,7 @@
 #include <X11/keysym.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -15,19 +16,33 @@ Atom Intern(Display* display, const char* name) {
     return XInternAtom(display, name, False);
 }
 
-// Asks the window manager to add a _NET_WM_STATE to a mapped window; a window manager that
-// does not know the state ignores the request.
-void AddWindowState(Display* display, Window window, Atom state) {
+// TRIAL ONLY: the managed window with hints, to compare with override-redirect.
+bool TrialManaged() {
+    const char* value = std::getenv("NOCTIVA_TRIAL_MANAGED");
+    return value && *value == '1';
+}
+
+void SendToRoot(Display* display, Window window, Atom type, long l0, long l1, long l2) {
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = window;
-    event.xclient.message_type = Intern(display, "_NET_WM_STATE");
+    event.xclient.message_type = type;
     event.xclient.format = 32;
-    event.xclient.data.l[0] = 1;  // _NET_WM_STATE_ADD
-    event.xclient.data.l[1] = long(state);
-    event.xclient.data.l[3] = 1;  // a normal application
+    event.xclient.data.l[0] = l0;
+    event.xclient.data.l[1] = l1;
+    event.xclient.data.l[2] = l2;
     XSendEvent(display, DefaultRootWindow(display), False,
                SubstructureRedirectMask | SubstructureNotifyMask, &event);
+}
+
+XRectangle XRectangleOf(const MonitorRect& r, int32_t dx, int32_t dy) {
+    return {short(r.left + dx), short(r.top + dy), static_cast<unsigned short>(r.right - r.left),
+            static_cast<unsigned short>(r.bottom - r.top)};
+}
+
+Bool IsPropertyNotifyOf(Display*, XEvent* event, XPointer window) {
+    return event->type == PropertyNotify &&
+           event->xproperty.window == *reinterpret_cast<Window*>(window);
 }
 
 }  // namespace
@@ -40,24 +55,45 @@ OverlayWindow::~OverlayWindow() {
     if (colormap_) XFreeColormap(display_, colormap_);
 }
 
-bool OverlayWindow::Create(const WindowRect& rect, const std::string& title,
-                           const std::string& className) {
+bool OverlayWindow::ChooseVisual() {
     const int screen = DefaultScreen(display_);
     XVisualInfo info{};
-    if (!XMatchVisualInfo(display_, screen, 32, TrueColor, &info)) return false;
-    visual_ = info.visual;
-    const Window root = RootWindow(display_, screen);
+    if (XMatchVisualInfo(display_, screen, 32, TrueColor, &info)) {
+        visual_ = info.visual;
+        depth_ = 32;
+        return true;
+    }
+    // The picture's pixels are A8R8G8B8: a 24-bit visual in that byte order shows them as
+    // they are, the alpha byte left out.
+    Visual* visual = DefaultVisual(display_, screen);
+    if (DefaultDepth(display_, screen) == 24 && visual->c_class == TrueColor &&
+        visual->red_mask == 0xff0000 && visual->green_mask == 0xff00 && visual->blue_mask == 0xff) {
+        visual_ = visual;
+        depth_ = 24;
+        return true;
+    }
+    return false;
+}
+
+bool OverlayWindow::Create(const WindowRect& rect, const std::string& title,
+                           const std::string& className) {
+    if (!ChooseVisual()) return false;
+    const Window root = DefaultRootWindow(display_);
     colormap_ = XCreateColormap(display_, root, visual_, AllocNone);
 
     XSetWindowAttributes attributes{};
     attributes.colormap = colormap_;
-    attributes.background_pixel = 0;  // transparent until the first picture
+    attributes.background_pixmap = None;  // no clearing before the held picture comes back
     attributes.border_pixel = 0;
-    attributes.event_mask = KeyPressMask | StructureNotifyMask | VisibilityChangeMask;
+    attributes.override_redirect = TrialManaged() ? False : True;
+    attributes.event_mask = KeyPressMask | StructureNotifyMask | VisibilityChangeMask |
+                            ExposureMask | PropertyChangeMask;
     rect_ = rect;
     window_ = XCreateWindow(display_, root, rect.left, rect.top, unsigned(rect.width),
-                            unsigned(rect.height), 0, 32, InputOutput, visual_,
-                            CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &attributes);
+                            unsigned(rect.height), 0, depth_, InputOutput, visual_,
+                            CWColormap | CWBackPixmap | CWBorderPixel | CWOverrideRedirect |
+                                CWEventMask,
+                            &attributes);
     if (!window_) return false;
 
     // Click-through: an empty input shape lets every pointer event reach the windows below.
@@ -65,12 +101,12 @@ bool OverlayWindow::Create(const WindowRect& rect, const std::string& title,
     XFixesSetWindowShapeRegion(display_, window_, ShapeInput, 0, 0, empty);
     XFixesDestroyRegion(display_, empty);
 
-    SetWindowManagerHints(title, className);
-    XMapRaised(display_, window_);
+    SetProperties(title, className);
+    Show();
     return true;
 }
 
-void OverlayWindow::SetWindowManagerHints(const std::string& title, const std::string& className) {
+void OverlayWindow::SetProperties(const std::string& title, const std::string& className) {
     Xutf8SetWMProperties(display_, window_, title.c_str(), title.c_str(), nullptr, 0, nullptr,
                          nullptr, nullptr);
     XChangeProperty(display_, window_, Intern(display_, "_NET_WM_NAME"),
@@ -81,42 +117,62 @@ void OverlayWindow::SetWindowManagerHints(const std::string& title, const std::s
     XClassHint classHint{instance.data(), const_cast<char*>(className.c_str())};
     XSetClassHint(display_, window_, &classHint);
 
-    // The window manager places the window exactly where asked, at the asked size.
-    XSizeHints size{};
-    size.flags = USPosition | USSize | PPosition | PSize;
-    size.x = rect_.left;
-    size.y = rect_.top;
-    size.width = rect_.width;
-    size.height = rect_.height;
-    XSetWMNormalHints(display_, window_, &size);
-
-    XWMHints wmHints{};
-    wmHints.flags = InputHint;
-    wmHints.input = True;  // it takes the keyboard focus once, for the key that ends the player
-    XSetWMHints(display_, window_, &wmHints);
-
+    protocols_ = Intern(display_, "WM_PROTOCOLS");
     deleteWindow_ = Intern(display_, "WM_DELETE_WINDOW");
     XSetWMProtocols(display_, window_, &deleteWindow_, 1);
 
-    // No frame and no title bar (the Motif hints that window managers honour for this).
-    const long motif[5] = {2 /* decorations */, 0, 0 /* none */, 0, 0};
+    if (!TrialManaged()) return;
+    XSizeHints size{};
+    size.flags = USPosition | USSize | PPosition | PSize | PMinSize | PMaxSize;
+    size.x = size.y = 0;
+    size.width = size.min_width = size.max_width = rect_.width;
+    size.height = size.min_height = size.max_height = rect_.height;
+    size.x = rect_.left;
+    size.y = rect_.top;
+    XSetWMNormalHints(display_, window_, &size);
+    XWMHints wmHints{};
+    wmHints.flags = InputHint;
+    wmHints.input = True;
+    XSetWMHints(display_, window_, &wmHints);
+    const long motif[5] = {2, 0, 0, 0, 0};
     const Atom motifAtom = Intern(display_, "_MOTIF_WM_HINTS");
     XChangeProperty(display_, window_, motifAtom, motifAtom, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(motif), 5);
-
-    // The initial stacking state: above for normal and kept-on-top (the Windows overlay is a
-    // topmost window), below for kept-at-bottom.
-    const Atom state =
+    const Atom type = Intern(display_, "_NET_WM_WINDOW_TYPE_UTILITY");
+    XChangeProperty(display_, window_, Intern(display_, "_NET_WM_WINDOW_TYPE"), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&type), 1);
+    const Atom states[3] = {
         Intern(display_, settings_.keepAtBottom && !settings_.keepOnTop ? "_NET_WM_STATE_BELOW"
-                                                                        : "_NET_WM_STATE_ABOVE");
+                                                                        : "_NET_WM_STATE_ABOVE"),
+        Intern(display_, "_NET_WM_STATE_STICKY"), Intern(display_, "_NET_WM_STATE_SKIP_TASKBAR")};
     XChangeProperty(display_, window_, Intern(display_, "_NET_WM_STATE"), XA_ATOM, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(&state), 1);
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(states), 3);
+    const long everyDesktop = 0xFFFFFFFF;
+    XChangeProperty(display_, window_, Intern(display_, "_NET_WM_DESKTOP"), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&everyDesktop), 1);
 }
 
 void OverlayWindow::MoveTo(const WindowRect& rect) {
     rect_ = rect;
     XMoveResizeWindow(display_, window_, rect.left, rect.top, unsigned(rect.width),
                       unsigned(rect.height));
+}
+
+void OverlayWindow::Show() {
+    if (shown_) return;
+    shown_ = true;
+    if (settings_.keepAtBottom && !settings_.keepOnTop) {
+        XMapWindow(display_, window_);
+        XLowerWindow(display_, window_);
+    } else {
+        XMapRaised(display_, window_);
+    }
+}
+
+void OverlayWindow::Hide() {
+    if (!shown_) return;
+    shown_ = false;
+    XUnmapWindow(display_, window_);
 }
 
 bool OverlayWindow::NeedsRestacking() const {
@@ -131,20 +187,50 @@ void OverlayWindow::Restack() {
     }
 }
 
+void OverlayWindow::SetShape(bool clipToOpaque, const std::vector<MonitorRect>& opaque,
+                             const std::vector<MonitorRect>& hidden) {
+    if (!clipToOpaque && hidden.empty()) {
+        if (shaped_) XShapeCombineMask(display_, window_, ShapeBounding, 0, 0, None, ShapeSet);
+        shaped_ = false;
+        return;
+    }
+    shaped_ = true;
+    std::vector<XRectangle> rects;
+    if (clipToOpaque) {
+        rects.reserve(opaque.size());
+        for (const MonitorRect& r : opaque) rects.push_back(XRectangleOf(r, 0, 0));
+    } else {
+        rects.push_back(
+            {0, 0, static_cast<unsigned short>(rect_.width), static_cast<unsigned short>(rect_.height)});
+    }
+    XShapeCombineRectangles(display_, window_, ShapeBounding, 0, 0, rects.data(), int(rects.size()),
+                            ShapeSet, YXBanded);
+    if (hidden.empty()) return;
+    rects.clear();
+    for (const MonitorRect& r : hidden) rects.push_back(XRectangleOf(r, -rect_.left, -rect_.top));
+    XShapeCombineRectangles(display_, window_, ShapeBounding, 0, 0, rects.data(), int(rects.size()),
+                            ShapeSubtract, Unsorted);
+}
+
+// The time of the server now, from the notice of an empty append to a property: focus requests
+// with CurrentTime are refused by window managers that guard against focus stealing.
+Time OverlayWindow::ServerTime() {
+    const Atom atom = Intern(display_, "_NOCTIVA_TIME");
+    XChangeProperty(display_, window_, atom, XA_CARDINAL, 32, PropModeAppend, nullptr, 0);
+    XEvent event{};
+    XIfEvent(display_, &event, IsPropertyNotifyOf, reinterpret_cast<XPointer>(&window_));
+    return event.xproperty.time;
+}
+
 void OverlayWindow::TakeFocusOnce() {
     if (focused_) return;
     focused_ = true;
-    // A window manager moves the focus on _NET_ACTIVE_WINDOW; without one, set it directly.
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window_;
-    event.xclient.message_type = Intern(display_, "_NET_ACTIVE_WINDOW");
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = 1;  // from an application
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display_, DefaultRootWindow(display_), False,
-               SubstructureRedirectMask | SubstructureNotifyMask, &event);
-    XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+    const Time now = ServerTime();
+    if (TrialManaged()) {
+        SendToRoot(display_, window_, Intern(display_, "_NET_ACTIVE_WINDOW"), 1, long(now), 0);
+        return;
+    }
+    XSetInputFocus(display_, window_, RevertToPointerRoot, now);
 }
 
 bool OverlayWindow::KeyEndsPlayer(XKeyEvent key) const {
@@ -162,15 +248,10 @@ OverlayWindow::EventOutcome OverlayWindow::Handle(const XEvent& event) {
     switch (event.type) {
         case MapNotify:
             TakeFocusOnce();
-            // A window manager reads the initial state at the map; this repeats it for one that
-            // only reacts to requests on mapped windows.
-            if (settings_.keepOnTop || !settings_.keepAtBottom) {
-                AddWindowState(display_, window_, Intern(display_, "_NET_WM_STATE_ABOVE"));
-            } else {
-                AddWindowState(display_, window_, Intern(display_, "_NET_WM_STATE_BELOW"));
-            }
             Restack();
-            return EventOutcome::Nothing;
+            return EventOutcome::Repaint;
+        case Expose:
+            return event.xexpose.count == 0 ? EventOutcome::Repaint : EventOutcome::Nothing;
         case VisibilityNotify:
             // Covered by a window that came up later: back on top at once rather than at the
             // next tick. (Restacking on every ConfigureNotify, as the Windows overlay does on
@@ -182,7 +263,8 @@ OverlayWindow::EventOutcome OverlayWindow::Handle(const XEvent& event) {
         case KeyPress:
             return KeyEndsPlayer(event.xkey) ? EventOutcome::Close : EventOutcome::Nothing;
         case ClientMessage:
-            if (event.xclient.format == 32 && Atom(event.xclient.data.l[0]) == deleteWindow_) {
+            if (event.xclient.message_type == protocols_ && event.xclient.format == 32 &&
+                Atom(event.xclient.data.l[0]) == deleteWindow_) {
                 return EventOutcome::Close;
             }
             return EventOutcome::Nothing;
@@ -192,9 +274,4 @@ OverlayWindow::EventOutcome OverlayWindow::Handle(const XEvent& event) {
         default:
             return EventOutcome::Nothing;
     }
-}
-
-bool CompositorRunning(Display* display) {
-    const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
-    return XGetSelectionOwner(display, Intern(display, name.c_str())) != None;
 }
