@@ -1,18 +1,10 @@
 #include "app/gtk_display_gtk.h"
 
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
-void CloseGtkDisplay() {
+Display* GtkXDisplay() {
     GdkDisplay* display = gdk_display_get_default();
-    if (!display) return;
-    while (gtk_events_pending()) gtk_main_iteration();  // the dialog's last notices
-    gdk_display_close(display);
-}
-
-bool ReopenGtkDisplay() {
-    if (gdk_display_get_default()) return true;
-    GdkDisplay* display = gdk_display_open(nullptr);
-    if (!display) return false;
-    gdk_display_manager_set_default_display(gdk_display_manager_get(), display);
-    return true;
+    if (!display || !GDK_IS_X11_DISPLAY(display)) return nullptr;
+    return gdk_x11_display_get_xdisplay(display);
 }

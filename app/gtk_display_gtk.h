@@ -1,11 +1,10 @@
-// GTK's own X connection, which the player needs only while a dialog is up.
+// GTK's own X connection, which the overlay plays on once the settings dialog is done.
 #pragma once
 
-// Closes GTK's display connection once the settings dialog is done: left open and unread, it
-// would pile up every notice the server sends it for as long as the player plays.
-void CloseGtkDisplay();
+#include <X11/Xlib.h>
 
-// Opens GTK's display connection again (the one named by DISPLAY) as the default one, for a
-// dialog after CloseGtkDisplay; false when it cannot be opened. Opening GTK again with
-// gtk_init_check is not enough: it keeps the closed display as the default.
-bool ReopenGtkDisplay();
+// GTK's Xlib connection when GTK runs on X11, else nullptr. Playing on it keeps it read (left
+// open and unread it would pile up every notice the server sends it), and keeps GTK whole for a
+// later message dialog: closing GTK's display and opening another leaves GTK 3 drawing nothing
+// of some widgets (tried).
+Display* GtkXDisplay();

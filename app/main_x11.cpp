@@ -3,6 +3,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <utility>
 
 #include "app/gtk_display_gtk.h"
 #include "app/picture_presenter_x11.h"
@@ -26,9 +27,11 @@ int main() {
     }
     // Installed after the dialog: GTK keeps a handler of its own for its connection.
     TolerateProtocolErrors();
-    CloseGtkDisplay();
+    // The overlay plays on GTK's connection where there is one, so that it is read.
+    Display* gtkDisplay = GtkXDisplay();
+    if (gtkDisplay) XCloseDisplay(std::exchange(display, gtkDisplay));
     // Listed again: monitors may have come or gone while the dialog was open.
     const int status = RunPlayback(display, settings, EnumerateX11Displays(display));
-    XCloseDisplay(display);
+    if (!gtkDisplay) XCloseDisplay(display);
     return status;
 }

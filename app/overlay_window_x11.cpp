@@ -7,32 +7,12 @@
 #include <X11/keysym.h>
 
 #include <cctype>
-#include <cstdlib>
 #include <string>
 
 namespace {
 
 Atom Intern(Display* display, const char* name) {
     return XInternAtom(display, name, False);
-}
-
-// TRIAL ONLY: the managed window with hints, to compare with override-redirect.
-bool TrialManaged() {
-    const char* value = std::getenv("NOCTIVA_TRIAL_MANAGED");
-    return value && *value == '1';
-}
-
-void SendToRoot(Display* display, Window window, Atom type, long l0, long l1, long l2) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = type;
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = l0;
-    event.xclient.data.l[1] = l1;
-    event.xclient.data.l[2] = l2;
-    XSendEvent(display, DefaultRootWindow(display), False,
-               SubstructureRedirectMask | SubstructureNotifyMask, &event);
 }
 
 XRectangle XRectangleOf(const MonitorRect& r, int32_t dx, int32_t dy) {
@@ -85,7 +65,9 @@ bool OverlayWindow::Create(const WindowRect& rect, const std::string& title,
     attributes.colormap = colormap_;
     attributes.background_pixmap = None;  // no clearing before the held picture comes back
     attributes.border_pixel = 0;
-    attributes.override_redirect = TrialManaged() ? False : True;
+    // Override-redirect: no window manager tiles, moves, frames or hides it with a workspace
+    // (a managed window with the hints was tried: see README).
+    attributes.override_redirect = True;
     attributes.event_mask = KeyPressMask | StructureNotifyMask | VisibilityChangeMask |
                             ExposureMask | PropertyChangeMask;
     rect_ = rect;
@@ -120,36 +102,6 @@ void OverlayWindow::SetProperties(const std::string& title, const std::string& c
     protocols_ = Intern(display_, "WM_PROTOCOLS");
     deleteWindow_ = Intern(display_, "WM_DELETE_WINDOW");
     XSetWMProtocols(display_, window_, &deleteWindow_, 1);
-
-    if (!TrialManaged()) return;
-    XSizeHints size{};
-    size.flags = USPosition | USSize | PPosition | PSize | PMinSize | PMaxSize;
-    size.x = size.y = 0;
-    size.width = size.min_width = size.max_width = rect_.width;
-    size.height = size.min_height = size.max_height = rect_.height;
-    size.x = rect_.left;
-    size.y = rect_.top;
-    XSetWMNormalHints(display_, window_, &size);
-    XWMHints wmHints{};
-    wmHints.flags = InputHint;
-    wmHints.input = True;
-    XSetWMHints(display_, window_, &wmHints);
-    const long motif[5] = {2, 0, 0, 0, 0};
-    const Atom motifAtom = Intern(display_, "_MOTIF_WM_HINTS");
-    XChangeProperty(display_, window_, motifAtom, motifAtom, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(motif), 5);
-    const Atom type = Intern(display_, "_NET_WM_WINDOW_TYPE_UTILITY");
-    XChangeProperty(display_, window_, Intern(display_, "_NET_WM_WINDOW_TYPE"), XA_ATOM, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(&type), 1);
-    const Atom states[3] = {
-        Intern(display_, settings_.keepAtBottom && !settings_.keepOnTop ? "_NET_WM_STATE_BELOW"
-                                                                        : "_NET_WM_STATE_ABOVE"),
-        Intern(display_, "_NET_WM_STATE_STICKY"), Intern(display_, "_NET_WM_STATE_SKIP_TASKBAR")};
-    XChangeProperty(display_, window_, Intern(display_, "_NET_WM_STATE"), XA_ATOM, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(states), 3);
-    const long everyDesktop = 0xFFFFFFFF;
-    XChangeProperty(display_, window_, Intern(display_, "_NET_WM_DESKTOP"), XA_CARDINAL, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(&everyDesktop), 1);
 }
 
 void OverlayWindow::MoveTo(const WindowRect& rect) {
@@ -212,8 +164,7 @@ void OverlayWindow::SetShape(bool clipToOpaque, const std::vector<MonitorRect>& 
                             ShapeSubtract, Unsorted);
 }
 
-// The time of the server now, from the notice of an empty append to a property: focus requests
-// with CurrentTime are refused by window managers that guard against focus stealing.
+// The time of the server now, from the notice of an empty append to a property.
 Time OverlayWindow::ServerTime() {
     const Atom atom = Intern(display_, "_NOCTIVA_TIME");
     XChangeProperty(display_, window_, atom, XA_CARDINAL, 32, PropModeAppend, nullptr, 0);
@@ -225,12 +176,9 @@ Time OverlayWindow::ServerTime() {
 void OverlayWindow::TakeFocusOnce() {
     if (focused_) return;
     focused_ = true;
-    const Time now = ServerTime();
-    if (TrialManaged()) {
-        SendToRoot(display_, window_, Intern(display_, "_NET_ACTIVE_WINDOW"), 1, long(now), 0);
-        return;
-    }
-    XSetInputFocus(display_, window_, RevertToPointerRoot, now);
+    // No window manager hands focus to an override-redirect window: it takes it, with a real
+    // time so that the server orders it after the user's last focus change.
+    XSetInputFocus(display_, window_, RevertToPointerRoot, ServerTime());
 }
 
 bool OverlayWindow::KeyEndsPlayer(XKeyEvent key) const {
@@ -253,11 +201,13 @@ OverlayWindow::EventOutcome OverlayWindow::Handle(const XEvent& event) {
         case Expose:
             return event.xexpose.count == 0 ? EventOutcome::Repaint : EventOutcome::Nothing;
         case VisibilityNotify:
-            // Covered by a window that came up later: back on top at once rather than at the
-            // next tick. (Restacking on every ConfigureNotify, as the Windows overlay does on
-            // WM_WINDOWPOSCHANGED, would answer its own restack for ever.)
-            if (settings_.keepOnTop && event.xvisibility.state != VisibilityUnobscured) {
-                Restack();
+            // Covered by a window that came up later: back on top at once, as the topmost Windows
+            // overlay stays (kept-on-top also every 250 ms). No window manager keeps an
+            // override-redirect window above; restacking on every ConfigureNotify, as the Windows
+            // overlay does on WM_WINDOWPOSCHANGED, would answer its own restack for ever.
+            if (!(settings_.keepAtBottom && !settings_.keepOnTop) &&
+                event.xvisibility.state != VisibilityUnobscured) {
+                XRaiseWindow(display_, window_);
             }
             return EventOutcome::Nothing;
         case KeyPress:
