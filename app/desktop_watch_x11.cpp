@@ -29,8 +29,8 @@ bool HasAtom(Display* display, Window window, Atom property, Atom wanted) {
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     bool found = false;
-    if (XGetWindowProperty(display, window, property, 0, 64, False, XA_ATOM, &type, &format,
-                           &count, &after, &data) == Success &&
+    if (XGetWindowProperty(display, window, property, 0, 64, False, XA_ATOM, &type, &format, &count,
+                           &after, &data) == Success &&
         data && format == 32) {
         const unsigned long* atoms = reinterpret_cast<unsigned long*>(data);
         for (unsigned long i = 0; i < count && !found; ++i) found = Atom(atoms[i]) == wanted;
@@ -104,11 +104,11 @@ std::vector<MonitorRect> DesktopWatch::ReadFullScreen() const {
 
 int DesktopWatch::FullScreenChange() {
     std::vector<MonitorRect> now = ReadFullScreen();
-    const bool same = now.size() == fullScreen_.size() &&
-                      (now.empty() || (now[0].left == fullScreen_[0].left &&
-                                       now[0].top == fullScreen_[0].top &&
-                                       now[0].right == fullScreen_[0].right &&
-                                       now[0].bottom == fullScreen_[0].bottom));
+    const bool same =
+        now.size() == fullScreen_.size() &&
+        (now.empty() ||
+         (now[0].left == fullScreen_[0].left && now[0].top == fullScreen_[0].top &&
+          now[0].right == fullScreen_[0].right && now[0].bottom == fullScreen_[0].bottom));
     fullScreen_ = std::move(now);
     return same ? Nothing : FullScreen;
 }

@@ -71,11 +71,10 @@ bool OverlayWindow::Create(const WindowRect& rect, const std::string& title,
     attributes.event_mask = KeyPressMask | StructureNotifyMask | VisibilityChangeMask |
                             ExposureMask | PropertyChangeMask;
     rect_ = rect;
-    window_ = XCreateWindow(display_, root, rect.left, rect.top, unsigned(rect.width),
-                            unsigned(rect.height), 0, depth_, InputOutput, visual_,
-                            CWColormap | CWBackPixmap | CWBorderPixel | CWOverrideRedirect |
-                                CWEventMask,
-                            &attributes);
+    window_ = XCreateWindow(
+        display_, root, rect.left, rect.top, unsigned(rect.width), unsigned(rect.height), 0, depth_,
+        InputOutput, visual_,
+        CWColormap | CWBackPixmap | CWBorderPixel | CWOverrideRedirect | CWEventMask, &attributes);
     if (!window_) return false;
 
     // Click-through: an empty input shape lets every pointer event reach the windows below.
@@ -152,8 +151,8 @@ void OverlayWindow::SetShape(bool clipToOpaque, const std::vector<MonitorRect>& 
         rects.reserve(opaque.size());
         for (const MonitorRect& r : opaque) rects.push_back(XRectangleOf(r, 0, 0));
     } else {
-        rects.push_back(
-            {0, 0, static_cast<unsigned short>(rect_.width), static_cast<unsigned short>(rect_.height)});
+        rects.push_back({0, 0, static_cast<unsigned short>(rect_.width),
+                         static_cast<unsigned short>(rect_.height)});
     }
     XShapeCombineRectangles(display_, window_, ShapeBounding, 0, 0, rects.data(), int(rects.size()),
                             ShapeSet, YXBanded);

@@ -67,8 +67,8 @@ void PicturePresenter::Release() {
 bool PicturePresenter::MakeSharedImage(int32_t width, int32_t height) {
     if (!XShmQueryExtension(display_)) return false;
     segment_ = XShmSegmentInfo{};
-    image_ = XShmCreateImage(display_, visual_, unsigned(depth_), ZPixmap, nullptr, &segment_, unsigned(width),
-                             unsigned(height));
+    image_ = XShmCreateImage(display_, visual_, unsigned(depth_), ZPixmap, nullptr, &segment_,
+                             unsigned(width), unsigned(height));
     if (!image_) return false;
     const size_t bytes = size_t(image_->bytes_per_line) * size_t(height);
     segment_.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);

@@ -139,15 +139,18 @@ void Player::LayOutAgain() {
 void Player::SayHowItShows(bool atStart) const {
     if (composited_) {
         if (!atStart) {
-            std::fprintf(stderr, "noctiva: a compositing manager started; the overlay shows "
-                                 "translucent\n");
+            std::fprintf(stderr,
+                         "noctiva: a compositing manager started; the overlay shows "
+                         "translucent\n");
         }
     } else if (!window_.HasAlpha()) {
-        std::fprintf(stderr, "noctiva: the X server offers no 32-bit visual; the overlay shows "
-                             "an opaque shadow through a window shape\n");
+        std::fprintf(stderr,
+                     "noctiva: the X server offers no 32-bit visual; the overlay shows "
+                     "an opaque shadow through a window shape\n");
     } else {
-        std::fprintf(stderr, "noctiva: no compositing manager is running; the overlay shows an "
-                             "opaque shadow through a window shape\n");
+        std::fprintf(stderr,
+                     "noctiva: no compositing manager is running; the overlay shows an "
+                     "opaque shadow through a window shape\n");
     }
 }
 
