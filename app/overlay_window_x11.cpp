@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr Time kFirstFocusMs = 1000;
+
 Atom Intern(Display* display, const char* name) {
     return XInternAtom(display, name, False);
 }
@@ -69,7 +71,7 @@ bool OverlayWindow::Create(const WindowRect& rect, const std::string& title,
     // (a managed window with the hints was tried: see README).
     attributes.override_redirect = True;
     attributes.event_mask = KeyPressMask | StructureNotifyMask | VisibilityChangeMask |
-                            ExposureMask | PropertyChangeMask;
+                            ExposureMask | PropertyChangeMask | FocusChangeMask;
     rect_ = rect;
     window_ = XCreateWindow(
         display_, root, rect.left, rect.top, unsigned(rect.width), unsigned(rect.height), 0, depth_,
@@ -173,11 +175,24 @@ Time OverlayWindow::ServerTime() {
 }
 
 void OverlayWindow::TakeFocusOnce() {
-    if (focused_) return;
-    focused_ = true;
+    if (focusTaken_) return;
+    focusTaken_ = ServerTime();
     // No window manager hands focus to an override-redirect window: it takes it, with a real
     // time so that the server orders it after the user's last focus change.
-    XSetInputFocus(display_, window_, RevertToPointerRoot, ServerTime());
+    XSetInputFocus(display_, window_, RevertToPointerRoot, focusTaken_);
+}
+
+// A window manager moves the focus to one of its windows when the settings dialog goes, and
+// may do so after the overlay took it: taken back once, within a second of the first time.
+void OverlayWindow::KeepFirstFocus(const XFocusChangeEvent& change) {
+    if (refocused_ || !focusTaken_ || change.mode != NotifyNormal ||
+        change.detail == NotifyInferior) {
+        return;
+    }
+    const Time now = ServerTime();
+    if (now - focusTaken_ > kFirstFocusMs) return;
+    refocused_ = true;
+    XSetInputFocus(display_, window_, RevertToPointerRoot, now);
 }
 
 bool OverlayWindow::KeyEndsPlayer(XKeyEvent key) const {
@@ -208,6 +223,9 @@ OverlayWindow::EventOutcome OverlayWindow::Handle(const XEvent& event) {
                 event.xvisibility.state != VisibilityUnobscured) {
                 XRaiseWindow(display_, window_);
             }
+            return EventOutcome::Nothing;
+        case FocusOut:
+            KeepFirstFocus(event.xfocus);
             return EventOutcome::Nothing;
         case KeyPress:
             return KeyEndsPlayer(event.xkey) ? EventOutcome::Close : EventOutcome::Nothing;

@@ -57,6 +57,7 @@ class OverlayWindow {
     bool ChooseVisual();
     void SetProperties(const std::string& title, const std::string& className);
     void TakeFocusOnce();
+    void KeepFirstFocus(const XFocusChangeEvent& change);
     Time ServerTime();
     bool KeyEndsPlayer(XKeyEvent key) const;
 
@@ -69,7 +70,8 @@ class OverlayWindow {
     WindowRect rect_;
     Atom protocols_ = 0;
     Atom deleteWindow_ = 0;
-    bool focused_ = false;
+    Time focusTaken_ = 0;  // the server time the overlay took the focus, 0 before
+    bool refocused_ = false;
     bool shown_ = false;
     bool shaped_ = false;
 };

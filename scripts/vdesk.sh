@@ -94,7 +94,7 @@ case "$wm" in
     cat >"$wm_config/rc.xml" <<'XML'
 <?xml version="1.0"?>
 <openbox_config xmlns="http://openbox.org/3.4/rc">
-  <desktops><number>2</number></desktops>
+  <desktops><number>2</number><popupTime>0</popupTime></desktops>
 </openbox_config>
 XML
     openbox --config-file "$wm_config/rc.xml" >/dev/null 2>&1 &
