@@ -66,7 +66,9 @@ void DesktopWatch::Start() {
     }
     XWindowAttributes attributes{};
     XGetWindowAttributes(display_, root_, &attributes);
-    XSelectInput(display_, root_, attributes.your_event_mask | PropertyChangeMask);
+    // The substructure notices tell the overlay when another window comes above it.
+    XSelectInput(display_, root_,
+                 attributes.your_event_mask | PropertyChangeMask | SubstructureNotifyMask);
     composited_ = ReadComposited();
     FollowActiveWindow(ReadActiveWindow());
     fullScreen_ = ReadFullScreen();

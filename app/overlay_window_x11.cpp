@@ -70,8 +70,8 @@ bool OverlayWindow::Create(const WindowRect& rect, const std::string& title,
     // Override-redirect: no window manager tiles, moves, frames or hides it with a workspace
     // (a managed window with the hints was tried: see README).
     attributes.override_redirect = True;
-    attributes.event_mask = KeyPressMask | StructureNotifyMask | VisibilityChangeMask |
-                            ExposureMask | PropertyChangeMask | FocusChangeMask;
+    attributes.event_mask =
+        KeyPressMask | StructureNotifyMask | ExposureMask | PropertyChangeMask | FocusChangeMask;
     rect_ = rect;
     window_ = XCreateWindow(
         display_, root, rect.left, rect.top, unsigned(rect.width), unsigned(rect.height), 0, depth_,
@@ -114,9 +114,9 @@ void OverlayWindow::MoveTo(const WindowRect& rect) {
 void OverlayWindow::Show() {
     if (shown_) return;
     shown_ = true;
-    if (settings_.keepAtBottom && !settings_.keepOnTop) {
+    if (StaysAtBottom()) {
         XMapWindow(display_, window_);
-        XLowerWindow(display_, window_);
+        LowerToDesktop();
     } else {
         XMapRaised(display_, window_);
     }
@@ -128,6 +128,25 @@ void OverlayWindow::Hide() {
     XUnmapWindow(display_, window_);
 }
 
+// Another top-level window was mapped or restacked (the root's substructure notices; the
+// visibility notices say nothing while a compositing manager redirects every window). The
+// overlay goes back above it at once, as the topmost Windows overlay stays above ordinary
+// windows; above popups and other unmanaged windows only when kept on top, which the 250 ms
+// timer also keeps. Its own restack is not answered, or it would restack for ever.
+void OverlayWindow::OtherWindowRestacked(const XEvent& event) {
+    if (!shown_ || StaysAtBottom()) return;
+    const bool isMap = event.type == MapNotify;
+    const Window other = isMap ? event.xmap.window : event.xconfigure.window;
+    const bool unmanaged =
+        isMap ? event.xmap.override_redirect : event.xconfigure.override_redirect;
+    if (other == window_ || (unmanaged && !settings_.keepOnTop)) return;
+    XRaiseWindow(display_, window_);
+}
+
+bool OverlayWindow::StaysAtBottom() const {
+    return settings_.keepAtBottom && !settings_.keepOnTop;
+}
+
 bool OverlayWindow::NeedsRestacking() const {
     return settings_.keepOnTop || settings_.keepAtBottom;
 }
@@ -136,8 +155,63 @@ void OverlayWindow::Restack() {
     if (settings_.keepOnTop) {
         XRaiseWindow(display_, window_);
     } else if (settings_.keepAtBottom) {
-        XLowerWindow(display_, window_);
+        LowerToDesktop();
     }
+}
+
+// True when `window` or a client a window manager framed in it is a desktop window.
+bool OverlayWindow::IsDesktopWindow(Window window, int depth) const {
+    const Atom type = Intern(display_, "_NET_WM_WINDOW_TYPE");
+    const Atom desktop = Intern(display_, "_NET_WM_WINDOW_TYPE_DESKTOP");
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool found = false;
+    if (XGetWindowProperty(display_, window, type, 0, 8, False, XA_ATOM, &actual, &format, &count,
+                           &after, &data) == Success &&
+        data && format == 32) {
+        const unsigned long* atoms = reinterpret_cast<unsigned long*>(data);
+        for (unsigned long i = 0; i < count && !found; ++i) found = Atom(atoms[i]) == desktop;
+    }
+    if (data) XFree(data);
+    if (found || depth == 0) return found;
+    Window root = None, parent = None, *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(display_, window, &root, &parent, &children, &n)) return false;
+    for (unsigned int i = 0; i < n && !found; ++i) found = IsDesktopWindow(children[i], depth - 1);
+    if (children) XFree(children);
+    return found;
+}
+
+// Beneath every window but the desktop's own (a file manager's desktop, a wallpaper window),
+// which would hide it: the place of a Windows overlay at the bottom, above the wallpaper.
+void OverlayWindow::LowerToDesktop() {
+    Window root = None, parent = None, *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &n)) {
+        return;
+    }
+    Window aboveDesktop = None;             // the highest desktop window below every other window
+    for (unsigned int i = 0; i < n; ++i) {  // bottom first
+        if (children[i] == window_) continue;
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(display_, children[i], &attributes) ||
+            attributes.map_state != IsViewable) {
+            continue;
+        }
+        if (!IsDesktopWindow(children[i], 2)) break;
+        aboveDesktop = children[i];
+    }
+    if (children) XFree(children);
+    if (aboveDesktop == None) {
+        XLowerWindow(display_, window_);
+        return;
+    }
+    XWindowChanges changes{};
+    changes.sibling = aboveDesktop;
+    changes.stack_mode = Above;
+    XConfigureWindow(display_, window_, CWSibling | CWStackMode, &changes);
 }
 
 void OverlayWindow::SetShape(bool clipToOpaque, const std::vector<MonitorRect>& opaque,
@@ -214,16 +288,6 @@ OverlayWindow::EventOutcome OverlayWindow::Handle(const XEvent& event) {
             return EventOutcome::Repaint;
         case Expose:
             return event.xexpose.count == 0 ? EventOutcome::Repaint : EventOutcome::Nothing;
-        case VisibilityNotify:
-            // Covered by a window that came up later: back on top at once, as the topmost Windows
-            // overlay stays (kept-on-top also every 250 ms). No window manager keeps an
-            // override-redirect window above; restacking on every ConfigureNotify, as the Windows
-            // overlay does on WM_WINDOWPOSCHANGED, would answer its own restack for ever.
-            if (!(settings_.keepAtBottom && !settings_.keepOnTop) &&
-                event.xvisibility.state != VisibilityUnobscured) {
-                XRaiseWindow(display_, window_);
-            }
-            return EventOutcome::Nothing;
         case FocusOut:
             KeepFirstFocus(event.xfocus);
             return EventOutcome::Nothing;

@@ -40,6 +40,9 @@ class OverlayWindow {
     bool HasAlpha() const { return depth_ == 32; }
     const WindowRect& Rect() const { return rect_; }
 
+    // A MapNotify or ConfigureNotify of another child of the root window.
+    void OtherWindowRestacked(const XEvent& event);
+
     // Whether keeping the stacking needs the periodic restack, and the restack itself.
     bool NeedsRestacking() const;
     void Restack();
@@ -55,6 +58,9 @@ class OverlayWindow {
 
   private:
     bool ChooseVisual();
+    bool StaysAtBottom() const;
+    bool IsDesktopWindow(Window window, int depth) const;
+    void LowerToDesktop();
     void SetProperties(const std::string& title, const std::string& className);
     void TakeFocusOnce();
     void KeepFirstFocus(const XFocusChangeEvent& change);

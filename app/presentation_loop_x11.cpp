@@ -212,6 +212,12 @@ bool Player::HandleEvents() {
             FollowDesktop(change);
             continue;
         }
+        if (event.xany.window == DefaultRootWindow(display_)) {
+            if (event.type == MapNotify || event.type == ConfigureNotify) {
+                window_.OtherWindowRestacked(event);
+            }
+            continue;
+        }
         if (event.xany.window != window_.Handle()) continue;
         switch (window_.Handle(event)) {
             case OverlayWindow::EventOutcome::Close:

@@ -22,9 +22,10 @@
 #                   a key then ends the player with status 0
 #   i3              (i3) the overlay keeps 0,0 at the desktop's size, the shadow lands where the
 #                   frame says, and a key ends the player with status 0
-#   shaped          (openbox, no compositing manager) one line says so; the shadow is black and
-#                   the desktop shows everywhere else; a compositing manager that starts later
-#                   makes the overlay translucent, in one more line
+#   shaped          (openbox, no compositing manager, "奥に居座る") one line says so; the shadow
+#                   is black above the desktop window and the desktop shows everywhere else; a
+#                   compositing manager that starts later makes the overlay translucent, in one
+#                   more line
 #   plain-image     (no MIT-SHM, two monitors made with xrandr --setmonitor) each monitor shows
 #                   the picture, put with plain XPutImage
 #   no-argb         (no Composite, so no 32-bit visual) one line says so and the shaped shadow
@@ -218,7 +219,10 @@ case "$scenario" in
     archive=$(one_frame_archive)
     expected_picture "$archive" still --desktop "${width}x${height}+0+0" --mode each
     dir=$(player_folder "$archive")
-    start_with_defaults "$dir"
+    # "奥に居座る": from the shadow slider to the stacking buttons, then along the group.
+    start_and_wait_dialog "$dir"
+    press "$dialog" Tab Tab Tab Tab Tab Right Right space Return
+    overlay=$(wait_window "$overlay_title" 10) || fail "no overlay window after Enter"
     sleep 1
     check_shot shaped "$out/still.raw" shaped
     grep -q 'no compositing manager.*window shape' "$out/stderr.txt" ||
