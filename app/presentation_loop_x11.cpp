@@ -155,8 +155,9 @@ void Player::SayHowItShows(bool atStart) const {
 }
 
 void Player::FollowDesktop(int change) {
-    if (change & DesktopWatch::Compositor) {
-        composited_ = window_.HasAlpha() && watch_->Composited();
+    const bool composited = window_.HasAlpha() && watch_->Composited();
+    if ((change & DesktopWatch::Compositor) && composited != composited_) {
+        composited_ = composited;
         SayHowItShows(false);
         std::lock_guard<std::mutex> hold(handover_.Lock());
         ShapeLocked();
