@@ -3,7 +3,9 @@
 
 #include <clocale>
 #include <cstdio>
+#include <utility>
 
+#include "app/gtk_display_gtk.h"
 #include "app/picture_presenter_x11.h"
 #include "app/presentation_loop_x11.h"
 #include "settings/monitor_list_x11.h"
@@ -25,7 +27,11 @@ int main() {
     }
     // Installed after the dialog: GTK keeps a handler of its own for its connection.
     TolerateProtocolErrors();
-    const int status = RunPlayback(display, settings, std::move(displays));
-    XCloseDisplay(display);
+    // The overlay plays on GTK's connection where there is one, so that it is read.
+    Display* gtkDisplay = GtkXDisplay();
+    if (gtkDisplay) XCloseDisplay(std::exchange(display, gtkDisplay));
+    // Listed again: monitors may have come or gone while the dialog was open.
+    const int status = RunPlayback(display, settings, EnumerateX11Displays(display));
+    if (!gtkDisplay) XCloseDisplay(display);
     return status;
 }

@@ -4,17 +4,27 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-std::atomic<int> lastProtocolError{0};
+constexpr int kShmAttachRequest = 1;  // X_ShmAttach of the MIT-SHM protocol
+
+// Written by Xlib's error handler on the main thread, the only one that talks to the server.
+ProtocolError lastProtocolError;
 
 int RecordProtocolError(Display*, XErrorEvent* error) {
-    lastProtocolError = error->error_code;
+    lastProtocolError = {error->error_code, error->request_code, error->minor_code};
     return 0;
+}
+
+// True when the server refused the attach itself, not an earlier request.
+bool AttachRefused(Display* display) {
+    int opcode = 0, eventBase = 0, errorBase = 0;
+    XQueryExtension(display, "MIT-SHM", &opcode, &eventBase, &errorBase);
+    const ProtocolError error = TakeLastProtocolError();
+    return error.code != 0 && error.request == opcode && error.minor == kShmAttachRequest;
 }
 
 }  // namespace
@@ -23,12 +33,14 @@ void TolerateProtocolErrors() {
     XSetErrorHandler(RecordProtocolError);
 }
 
-int TakeLastProtocolError() {
-    return lastProtocolError.exchange(0);
+ProtocolError TakeLastProtocolError() {
+    const ProtocolError error = lastProtocolError;
+    lastProtocolError = {};
+    return error;
 }
 
-PicturePresenter::PicturePresenter(Display* display, Visual* visual, Window window)
-    : display_(display), visual_(visual), window_(window) {
+PicturePresenter::PicturePresenter(Display* display, Visual* visual, int depth, Window window)
+    : display_(display), visual_(visual), depth_(depth), window_(window) {
     gc_ = XCreateGC(display_, window_, 0, nullptr);
 }
 
@@ -55,8 +67,8 @@ void PicturePresenter::Release() {
 bool PicturePresenter::MakeSharedImage(int32_t width, int32_t height) {
     if (!XShmQueryExtension(display_)) return false;
     segment_ = XShmSegmentInfo{};
-    image_ = XShmCreateImage(display_, visual_, 32, ZPixmap, nullptr, &segment_, unsigned(width),
-                             unsigned(height));
+    image_ = XShmCreateImage(display_, visual_, unsigned(depth_), ZPixmap, nullptr, &segment_,
+                             unsigned(width), unsigned(height));
     if (!image_) return false;
     const size_t bytes = size_t(image_->bytes_per_line) * size_t(height);
     segment_.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
@@ -67,10 +79,14 @@ bool PicturePresenter::MakeSharedImage(int32_t width, int32_t height) {
     bool attached = false;
     if (segment_.shmaddr) {
         segment_.readOnly = True;
+        // Errors of earlier requests arrive first and are not the attach's. A server on another
+        // machine refuses the attach with an error, not a result.
+        XSync(display_, False);
         TakeLastProtocolError();
-        // A server on another machine refuses the attach with an error, not a result.
-        attached = XShmAttach(display_, &segment_) && (XSync(display_, False), true) &&
-                   TakeLastProtocolError() == 0;
+        if (XShmAttach(display_, &segment_)) {
+            XSync(display_, False);
+            attached = !AttachRefused(display_);
+        }
     }
     if (segment_.shmid >= 0) shmctl(segment_.shmid, IPC_RMID, nullptr);  // gone when detached
     if (!attached) {
@@ -87,7 +103,7 @@ bool PicturePresenter::MakeSharedImage(int32_t width, int32_t height) {
 bool PicturePresenter::MakePlainImage(int32_t width, int32_t height) {
     char* data = static_cast<char*>(std::calloc(size_t(width) * size_t(height), 4));
     if (!data) return false;
-    image_ = XCreateImage(display_, visual_, 32, ZPixmap, 0, data, unsigned(width),
+    image_ = XCreateImage(display_, visual_, unsigned(depth_), ZPixmap, 0, data, unsigned(width),
                           unsigned(height), 32, 0);
     if (!image_) {
         std::free(data);
@@ -100,6 +116,11 @@ bool PicturePresenter::Resize(int32_t width, int32_t height) {
     Release();
     if (width <= 0 || height <= 0) return false;
     if (!MakeSharedImage(width, height) && !MakePlainImage(width, height)) return false;
+    // The renderer writes rows of 32-bit pixels without padding.
+    if (image_->bits_per_pixel != 32 || image_->bytes_per_line != width * 4) {
+        Release();
+        return false;
+    }
     width_ = width;
     height_ = height;
     pixels_ = reinterpret_cast<uint32_t*>(image_->data);

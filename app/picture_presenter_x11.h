@@ -1,5 +1,6 @@
-// Shows the window-sized premultiplied A8R8G8B8 picture in the 32-bit overlay window: through
-// MIT-SHM where the server shares memory with us, else through plain XPutImage.
+// Shows the window-sized premultiplied A8R8G8B8 picture in the overlay window (32-bit, or 24-bit
+// where the alpha byte is left out): through MIT-SHM where the server shares memory with us, else
+// through plain XPutImage.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -9,7 +10,7 @@
 
 class PicturePresenter {
   public:
-    PicturePresenter(Display* display, Visual* visual, Window window);
+    PicturePresenter(Display* display, Visual* visual, int depth, Window window);
     ~PicturePresenter();
     PicturePresenter(const PicturePresenter&) = delete;
     PicturePresenter& operator=(const PicturePresenter&) = delete;
@@ -33,6 +34,7 @@ class PicturePresenter {
 
     Display* display_;
     Visual* visual_;
+    int depth_;
     Window window_;
     GC gc_ = nullptr;
     XImage* image_ = nullptr;
@@ -46,5 +48,10 @@ class PicturePresenter {
 // Replaces Xlib's handler, which ends the process on any protocol error, by one that only
 // records the error: a restack or focus request that the server refuses is harmless here.
 void TolerateProtocolErrors();
-// The error code of the last protocol error seen since the last call (0 for none).
-int TakeLastProtocolError();
+// The last protocol error seen since the last call (code 0 for none) and the request it answers.
+struct ProtocolError {
+    int code = 0;
+    int request = 0;  // major opcode
+    int minor = 0;    // an extension's request
+};
+ProtocolError TakeLastProtocolError();

@@ -4,16 +4,20 @@
 #include <sys/resource.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 #include <string>
 
+#include "app/desktop_watch_x11.h"
+#include "app/frame_clock.h"
 #include "app/overlay_window_x11.h"
 #include "app/picture_presenter_x11.h"
 #include "app/rate_label.h"
 #include "app/rate_label_gtk.h"
 #include "noctiva_dialog_texts.h"
 #include "render/overlay_layout.h"
+#include "render/overlay_shape.h"
 #include "render/playback_worker_posix.h"
 #include "resources/resource.h"
 #include "settings/dialog_template.h"
@@ -57,6 +61,14 @@ WindowRect RectOf(const OverlayLayout& layout) {
     return {layout.left, layout.top, layout.width, layout.height};
 }
 
+bool SameRect(const WindowRect& a, const WindowRect& b) {
+    return a.left == b.left && a.top == b.top && a.width == b.width && a.height == b.height;
+}
+
+// The several XRandR notices of one change arrive within a few milliseconds: the layout waits
+// this long after the last of them.
+constexpr uint32_t kLayoutSettleMs = 100;
+
 class Player {
   public:
     Player(Display* display, const PlaybackSettings& settings, std::vector<DisplayEntry> displays)
@@ -71,21 +83,34 @@ class Player {
     WindowRect Layout() const {
         return RectOf(LayOutOverlay(settings_, displays_, BoundingScreen(displays_), 0, 0));
     }
+    bool Start();
     bool SizePicture(const WindowRect& rect);
     void LayOutAgain();
     bool HandleEvents();  // false once the player is to end
+    void FollowDesktop(int change);
+    void SayHowItShows(bool atStart) const;
+    void UpdateCover();
+    void ShapeLocked();
     void PresentPicture();
+    void PresentHeldPicture();
+    void RunTimers(uint32_t now);
     int PollTimeout(uint32_t now) const;
 
     Display* display_;
     PlaybackSettings settings_;
     std::vector<DisplayEntry> displays_;
     OverlayWindow window_;
+    std::unique_ptr<DesktopWatch> watch_;
     std::unique_ptr<PicturePresenter> presenter_;
     PictureHandover handover_;
     std::unique_ptr<PlaybackThread> worker_;
     RateLabelState rate_;
+    bool composited_ = false;
+    bool paused_ = false;
+    std::vector<MonitorRect> hidden_;  // monitors covered by a full-screen window
     uint32_t nextRestack_ = 0;
+    bool layoutDue_ = false;
+    uint32_t layoutAt_ = 0;
 #if defined(NOCTIVA_MEASURE)
     Measurement measurement_;
 #endif
@@ -99,15 +124,80 @@ bool Player::SizePicture(const WindowRect& rect) {
 }
 
 void Player::LayOutAgain() {
+    layoutDue_ = false;
     displays_ = EnumerateX11Displays(display_);
     const WindowRect rect = Layout();
-    const WindowRect& old = window_.Rect();
-    if (rect.left != old.left || rect.top != old.top || rect.width != old.width ||
-        rect.height != old.height) {
+    if (!SameRect(rect, window_.Rect())) {
         window_.MoveTo(rect);
         SizePicture(rect);
     }
     worker_->ChangeDisplays(displays_);
+    UpdateCover();
+    PresentHeldPicture();
+}
+
+void Player::SayHowItShows(bool atStart) const {
+    if (composited_) {
+        if (!atStart) {
+            std::fprintf(stderr,
+                         "noctiva: a compositing manager started; the overlay shows "
+                         "translucent\n");
+        }
+    } else if (!window_.HasAlpha()) {
+        std::fprintf(stderr,
+                     "noctiva: the X server offers no 32-bit visual; the overlay shows "
+                     "an opaque shadow through a window shape\n");
+    } else {
+        std::fprintf(stderr,
+                     "noctiva: no compositing manager is running; the overlay shows an "
+                     "opaque shadow through a window shape\n");
+    }
+}
+
+void Player::FollowDesktop(int change) {
+    const bool composited = window_.HasAlpha() && watch_->Composited();
+    if ((change & DesktopWatch::Compositor) && composited != composited_) {
+        composited_ = composited;
+        SayHowItShows(false);
+        std::lock_guard<std::mutex> hold(handover_.Lock());
+        ShapeLocked();
+    }
+    if (change & DesktopWatch::FullScreen) UpdateCover();
+}
+
+// The monitors that a full-screen window covers show nothing; with none left, the player
+// pauses with its window unmapped. Staying in front was asked for with kept-on-top: it shows on.
+void Player::UpdateCover() {
+    const WindowRect& r = window_.Rect();
+    std::vector<MonitorRect> monitors;
+    for (const DisplayEntry& d : displays_) monitors.push_back({d.left, d.top, d.right, d.bottom});
+    const std::vector<MonitorRect> shown =
+        MonitorsUnder({r.left, r.top, r.left + r.width, r.top + r.height}, monitors);
+    hidden_ = settings_.keepOnTop ? std::vector<MonitorRect>{}
+                                  : CoveredMonitors(shown, watch_->FullScreenWindows());
+    const bool pause = !shown.empty() && hidden_.size() == shown.size();
+    if (pause != paused_) {
+        paused_ = pause;
+        worker_->SetPaused(pause);
+        if (pause) {
+            window_.Hide();
+        } else {
+            rate_.meter.Start();
+            window_.Show();  // its MapNotify brings the held picture back
+        }
+        XFlush(display_);
+    }
+    std::lock_guard<std::mutex> hold(handover_.Lock());
+    ShapeLocked();
+}
+
+// Holding the hand-over's lock: the window's shape for the picture in it.
+void Player::ShapeLocked() {
+    std::vector<MonitorRect> opaque;
+    if (!composited_) {
+        opaque = OpaqueRectangles(presenter_->Pixels(), presenter_->Width(), presenter_->Height());
+    }
+    window_.SetShape(!composited_, opaque, hidden_);
 }
 
 bool Player::HandleEvents() {
@@ -115,11 +205,30 @@ bool Player::HandleEvents() {
         XEvent event{};
         XNextEvent(display_, &event);
         if (IsDisplayChange(display_, event)) {
-            LayOutAgain();
+            layoutDue_ = true;
+            layoutAt_ = MillisecondsNow() + kLayoutSettleMs;
+            continue;
+        }
+        if (const int change = watch_->Handle(event)) {
+            FollowDesktop(change);
+            continue;
+        }
+        if (event.xany.window == DefaultRootWindow(display_)) {
+            if (event.type == MapNotify || event.type == ConfigureNotify) {
+                window_.OtherWindowRestacked(event);
+            }
             continue;
         }
         if (event.xany.window != window_.Handle()) continue;
-        if (window_.Handle(event) == OverlayWindow::EventOutcome::Close) return false;
+        switch (window_.Handle(event)) {
+            case OverlayWindow::EventOutcome::Close:
+                return false;
+            case OverlayWindow::EventOutcome::Repaint:
+                PresentHeldPicture();
+                break;
+            case OverlayWindow::EventOutcome::Nothing:
+                break;
+        }
     }
     return true;
 }
@@ -132,6 +241,7 @@ void Player::PresentPicture() {
             DrawRateLabel(presenter_->Pixels(), presenter_->Width(), presenter_->Height(),
                           RateLabelText(rate_.shownRate));
         }
+        if (!composited_) ShapeLocked();
         presenter_->Present();
     }
     NotePicturePresented(rate_, MillisecondsNow());
@@ -140,40 +250,66 @@ void Player::PresentPicture() {
 #endif
 }
 
-int Player::PollTimeout(uint32_t now) const {
-    if (!window_.NeedsRestacking()) return -1;  // nothing to do until an event or a picture
-    const int32_t left = int32_t(nextRestack_ - now);
-    return left < 0 ? 0 : left;
+// The picture in the buffer again, for a window that was mapped, uncovered or laid out anew.
+void Player::PresentHeldPicture() {
+    if (!window_.Shown()) return;
+    std::lock_guard<std::mutex> hold(handover_.Lock());
+    presenter_->Present();
 }
 
-int Player::Run() {
+void Player::RunTimers(uint32_t now) {
+    if (layoutDue_ && ReachedMilliseconds(now, layoutAt_)) LayOutAgain();
+    if (!paused_ && window_.NeedsRestacking() && ReachedMilliseconds(now, nextRestack_)) {
+        window_.Restack();
+        XFlush(display_);
+        nextRestack_ = now + kRestackPeriodMs;
+    }
+}
+
+int Player::PollTimeout(uint32_t now) const {
+    int timeout = -1;  // nothing to do until an event or a picture
+    auto until = [&](uint32_t deadline) {
+        const int32_t left = std::max<int32_t>(0, int32_t(deadline - now));
+        timeout = timeout < 0 ? left : std::min<int>(timeout, left);
+    };
+    if (layoutDue_) until(layoutAt_);
+    if (!paused_ && window_.NeedsRestacking()) until(nextRestack_);
+    return timeout;
+}
+
+bool Player::Start() {
     const std::string title(FindResourceString(kStringTable, IDS_WINDOW_TITLE));
     const std::string className(FindResourceString(kStringTable, IDS_WINDOW_CLASS));
     const WindowRect rect = Layout();
     if (!window_.Create(rect, title, className)) {
-        std::fprintf(stderr, "noctiva: the X server offers no 32-bit TrueColor visual\n");
-        return 0;
+        std::fprintf(stderr, "noctiva: the X server offers no 32-bit or 24-bit TrueColor visual\n");
+        return false;
     }
-    if (!CompositorRunning(display_)) {
-        std::fprintf(stderr,
-                     "noctiva: no compositing manager is running; the overlay shows opaque\n");
-    }
+    watch_ = std::make_unique<DesktopWatch>(display_, window_.Handle());
+    watch_->Start();
+    composited_ = window_.HasAlpha() && watch_->Composited();
+    SayHowItShows(true);
     SelectDisplayChanges(display_);
-    presenter_ =
-        std::make_unique<PicturePresenter>(display_, window_.ArgbVisual(), window_.Handle());
+    presenter_ = std::make_unique<PicturePresenter>(display_, window_.PictureVisual(),
+                                                    window_.Depth(), window_.Handle());
     if (!SizePicture(rect)) {
         std::fprintf(stderr, "noctiva: no memory for a %dx%d picture\n", rect.width, rect.height);
-        return 0;
+        return false;
     }
+    worker_ = std::make_unique<PlaybackThread>(ArchivePathBesideExecutable(), settings_, handover_);
+    UpdateCover();
     XFlush(display_);
+    return true;
+}
 
+int Player::Run() {
+    if (!Start()) return 0;
 #if !defined(NOCTIVA_MEASURE)
     // The whole player yields to every other program, as the Windows one runs at idle priority.
     // (The measurement build keeps the normal priority, as Wine runs the Windows player, so
     // that a busy machine starves neither of them.)
     setpriority(PRIO_PROCESS, 0, 19);
 #endif
-    worker_ = std::make_unique<PlaybackThread>(ArchivePathBesideExecutable(), settings_, handover_);
     worker_->Start(displays_);
     rate_.meter.Start();
 #if defined(NOCTIVA_MEASURE)
@@ -188,12 +324,7 @@ int Player::Run() {
             PresentPicture();
             continue;  // presenting read replies and perhaps events: look at those first
         }
-        const uint32_t now = MillisecondsNow();
-        if (window_.NeedsRestacking() && int32_t(now - nextRestack_) >= 0) {
-            window_.Restack();
-            XFlush(display_);
-            nextRestack_ = now + kRestackPeriodMs;
-        }
+        RunTimers(MillisecondsNow());
         poll(fds, 2, PollTimeout(MillisecondsNow()));
     }
     worker_->Stop();

@@ -75,8 +75,27 @@ void PlaybackThread::ChangeDisplays(std::vector<DisplayEntry> displays) {
 }
 
 void PlaybackThread::Stop() {
-    running_ = false;
+    {
+        std::lock_guard<std::mutex> hold(pauseLock_);
+        running_ = false;
+    }
+    pauseChanged_.notify_all();
     if (thread_.joinable()) thread_.join();
+}
+
+void PlaybackThread::SetPaused(bool paused) {
+    {
+        std::lock_guard<std::mutex> hold(pauseLock_);
+        paused_ = paused;
+    }
+    pauseChanged_.notify_all();
+}
+
+bool PlaybackThread::WaitWhilePaused() {
+    std::unique_lock<std::mutex> hold(pauseLock_);
+    if (!paused_) return false;
+    pauseChanged_.wait(hold, [this] { return !paused_ || !running_.load(); });
+    return true;
 }
 
 bool PlaybackThread::TakeDisplays(std::vector<DisplayEntry>& displays) {
@@ -132,6 +151,10 @@ void PlaybackThread::Run() {
         uint32_t lastShowMs = 1;
         int32_t frameIndex = 0;
         while (running_.load()) {
+            if (WaitWhilePaused()) {
+                pacer.Start();  // the time paused is not played through
+                continue;
+            }
             if (TakeDisplays(displays)) {
                 canvas = MakeCanvas(settings_, displays, W, H);
                 shownFrame = -1;

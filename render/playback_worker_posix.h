@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -66,6 +67,9 @@ class PlaybackThread {
     void ChangeDisplays(std::vector<DisplayEntry> displays);
     // Ends the run after the current turn and its pacing, and waits for the thread.
     void Stop();
+    // While paused the worker reads and renders nothing and waits without a timer; it goes on
+    // from the frame reached, its pace started anew.
+    void SetPaused(bool paused);
 
     // Pictures rendered and handed over so far; read after Stop, or as a rough count.
     uint64_t PicturesHandedOver() const { return handedOver_.load(); }
@@ -75,6 +79,8 @@ class PlaybackThread {
   private:
     void Run();
     bool TakeDisplays(std::vector<DisplayEntry>& displays);
+    // Waits while paused; true when it waited.
+    bool WaitWhilePaused();
 
     std::string archivePath_;  // as the C library gives it, UTF-8
     PlaybackSettings settings_;
@@ -86,6 +92,9 @@ class PlaybackThread {
     std::mutex displaysLock_;
     std::vector<DisplayEntry> displays_;
     bool displaysChanged_ = false;
+    std::mutex pauseLock_;
+    std::condition_variable pauseChanged_;
+    bool paused_ = false;
     std::thread thread_;
 };
 

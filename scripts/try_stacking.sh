@@ -2,9 +2,10 @@
 # What each stacking choice of the Linux player does under a window manager (or none): for
 # "通常表示", "最前面に居座る" and "奥に居座る" in turn it starts the player on a virtual desktop,
 # then brings up another window and raises it, and prints the stacking order, top first, just
-# after the raise and a second later. A manual trial; the window manager must be installed.
+# after the raise and a second later. A manual trial; the window manager must be installed. Under
+# a window manager the desktop picture (xlogo) is a desktop window (scripts/vdesk.sh --wm).
 #
-#   scripts/try_stacking.sh [none|openbox|xfwm4|...] [NATIVE_BUILD_DIR]
+#   scripts/try_stacking.sh [none|openbox|i3|xfwm4] [NATIVE_BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 wm=${1:-none}
@@ -16,20 +17,16 @@ set -euo pipefail
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 work=\$(mktemp -d)
 cp "$bin/noctiva" "$bin/vek.bin" "\$work/"
-if [[ $wm != none ]]; then $wm >/dev/null 2>&1 & sleep 2; fi
-# Top to bottom, the overlay, the other window and the desktop picture (xlogo): the managed
-# clients when a window manager lists them (bottom first), else the root's children (top first).
+# Top to bottom, the overlay, the other window and the desktop picture (xlogo): the root's
+# children, top first, each named by itself or by the client a window manager framed in it.
 stacking() {
-  local ids order=cat
-  ids=\$(xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null | grep -o '0x[0-9a-f]*' || true)
-  if [[ -n \$ids ]]; then
-    order=tac
-  else
-    ids=\$(xwininfo -root -children | awk '/^     0x/ {print \$1}')
-  fi
-  for id in \$ids; do
-    xprop -id "\$id" WM_NAME 2>/dev/null | sed -n 's/^WM_NAME[^=]*= "\\(.*\\)"/\\1/p'
-  done | grep -E '^(Tessarine PV Noctiva|other|xlogo)\$' | \$order | paste -sd '>' | sed 's/>/ > /g'
+  local id name
+  for id in \$(xwininfo -root -children | awk '/^     0x/ {print \$1}'); do
+    xwininfo -id "\$id" 2>/dev/null | grep -q IsViewable || continue
+    name=\$(xwininfo -tree -id "\$id" 2>/dev/null |
+      grep -oE '"(Tessarine PV Noctiva|other|xlogo)"' | head -n 1 | tr -d '"')
+    [[ -n \$name ]] && echo "\$name"
+  done | uniq | paste -sd '>' | sed 's/>/ > /g'
 }
 for mode in normal top bottom; do
   (cd "\$work" && exec ./noctiva 2>/dev/null) &
@@ -59,4 +56,4 @@ for mode in normal top bottom; do
   kill "\$pid" 2>/dev/null; wait "\$pid" 2>/dev/null || true
 done
 INNER
-scripts/vdesk.sh --no-wine -- bash "$inner"
+scripts/vdesk.sh --no-wine --wm "$wm" -- bash "$inner"

@@ -3,10 +3,14 @@
 # background of a known colour, and a Wine prefix that is created once and then reused.
 #
 #   scripts/vdesk.sh [--size WxH] [--two-monitors] [--background '#RRGGBB'] [--no-wine]
-#                    [--no-compositor] -- COMMAND [ARG...]
+#                    [--no-compositor] [--wm openbox|i3|xfwm4|none] [--no-shm] [--no-argb]
+#                    -- COMMAND [ARG...]
 #
 # --no-wine leaves Wine out (the Linux player's runs): no prefix, no wineserver.
 # --no-compositor starts no xcompmgr: windows with alpha then show their pixels opaque.
+# --wm starts that window manager (openbox with two workspaces, i3 without a bar); none is the
+# default. --no-shm leaves MIT-SHM out of the server, --no-argb the Composite extension (and with
+# it the 32-bit visual).
 # The command sees DISPLAY, WINEPREFIX, WINEDEBUG and LANG=ja_JP.UTF-8 (for Wine's Japanese
 # dialog texts), plus NOCTIVA_DESKTOP_SIZE and NOCTIVA_BACKGROUND. Its exit status is returned.
 set -euo pipefail
@@ -16,6 +20,8 @@ two_monitors=0
 wine=1
 compositor=1
 background='#336699'
+wm=none
+server_options=(+extension Composite)
 while (($#)); do
   case "$1" in
     --size) size=$2; shift 2 ;;
@@ -23,13 +29,16 @@ while (($#)); do
     --background) background=$2; shift 2 ;;
     --no-wine) wine=0; shift ;;
     --no-compositor) compositor=0; shift ;;
+    --wm) wm=$2; shift 2 ;;
+    --no-shm) server_options+=(-extension MIT-SHM); shift ;;
+    --no-argb) server_options=(-extension Composite); shift ;;
     --) shift; break ;;
     *) break ;;
   esac
 done
 if (($# == 0)); then
   echo "usage: vdesk.sh [--size WxH] [--two-monitors] [--background '#RRGGBB'] [--no-wine]" \
-    "[--no-compositor]" \
+    "[--no-compositor] [--wm openbox|i3|xfwm4|none] [--no-shm] [--no-argb]" \
     "-- COMMAND..." >&2
   exit 2
 fi
@@ -43,9 +52,11 @@ display=90
 while [[ -e /tmp/.X${display}-lock || -e /tmp/.X11-unix/X${display} ]]; do display=$((display + 1)); done
 
 pids=()
+pids_cleanup_dir=""
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
+  if [[ -n $pids_cleanup_dir ]]; then rm -rf "$pids_cleanup_dir"; fi
 }
 trap cleanup EXIT
 
@@ -54,7 +65,7 @@ if ((two_monitors)); then
   Xvfb ":$display" -nolisten tcp -extension RANDR +xinerama +extension Composite \
     -screen 0 "${size}x24" -screen 1 800x600x24 >/dev/null 2>&1 &
 else
-  Xvfb ":$display" -nolisten tcp +extension Composite -screen 0 "${size}x24" >/dev/null 2>&1 &
+  Xvfb ":$display" -nolisten tcp "${server_options[@]}" -screen 0 "${size}x24" >/dev/null 2>&1 &
 fi
 pids+=($!)
 export DISPLAY=":$display"
@@ -64,6 +75,44 @@ xdpyinfo >/dev/null 2>&1 || { echo "vdesk: Xvfb did not start on $DISPLAY" >&2; 
 # The known desktop: one plain window under everything (xsetroot does not show through xcompmgr).
 xlogo -geometry "${size}+0+0" -bg "$background" -fg "$background" -bw 0 >/dev/null 2>&1 &
 pids+=($!)
+if [[ $wm != none ]]; then
+  # The desktop picture is a desktop window to the window manager: undecorated, lowest, on
+  # every workspace.
+  for _ in $(seq 50); do
+    desktop=$(xdotool search --onlyvisible --class xlogo 2>/dev/null | head -n 1 || true)
+    [[ -n $desktop ]] && break
+    sleep 0.1
+  done
+  xprop -id "$desktop" -f _NET_WM_WINDOW_TYPE 32a \
+    -set _NET_WM_WINDOW_TYPE _NET_WM_WINDOW_TYPE_DESKTOP
+fi
+wm_config=$(mktemp -d)
+pids_cleanup_dir=$wm_config
+case "$wm" in
+  none) ;;
+  openbox)
+    cat >"$wm_config/rc.xml" <<'XML'
+<?xml version="1.0"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <desktops><number>2</number><popupTime>0</popupTime></desktops>
+</openbox_config>
+XML
+    openbox --config-file "$wm_config/rc.xml" >/dev/null 2>&1 &
+    pids+=($!) ;;
+  i3)
+    # No borders: the desktop picture, the only tiled window, then fills the screen exactly.
+    printf '# i3 config file (v4)\nfont pango:monospace 8\ndefault_border none\ndefault_floating_border none\n' \
+      >"$wm_config/i3.conf"
+    i3 -c "$wm_config/i3.conf" >/dev/null 2>&1 &
+    pids+=($!) ;;
+  *)
+    "$wm" >/dev/null 2>&1 &
+    pids+=($!) ;;
+esac
+if [[ $wm != none ]]; then
+  # The window manager is up once it names itself on the root window.
+  for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
+fi
 if ((compositor)); then
   xcompmgr >/dev/null 2>&1 &
   pids+=($!)

@@ -15,6 +15,21 @@
 #                   plays anyway and a key ends it with status 0
 #   two-displays    (two Xinerama screens) the dialog lists both displays: the chosen-monitor
 #                   mode is open, and the combo box's second entry puts the overlay on screen 2
+#   openbox-still   (openbox, xcompmgr) a one-frame archive shows right at 3 s, on the second
+#                   workspace, back on the first and after an unmap and map; while the active
+#                   window is full screen the overlay is unmapped and the player takes at most
+#                   0.01 CPU s/s; within 1.5 s of it leaving full screen the shadow is back;
+#                   a key then ends the player with status 0
+#   i3              (i3) the overlay keeps 0,0 at the desktop's size, the shadow lands where the
+#                   frame says, and a key ends the player with status 0
+#   shaped          (openbox, no compositing manager, "奥に居座る") one line says so; the shadow
+#                   is black above the desktop window and the desktop shows everywhere else; a
+#                   compositing manager that starts later makes the overlay translucent, in one
+#                   more line
+#   plain-image     (no MIT-SHM, two monitors made with xrandr --setmonitor) each monitor shows
+#                   the picture, put with plain XPutImage
+#   no-argb         (no Composite, so no 32-bit visual) one line says so and the shaped shadow
+#                   shows through the 24-bit visual
 set -euo pipefail
 # The virtual desktop sets a Japanese locale for Wine, which this machine's C library lacks;
 # GTK would warn about it on standard error, and xdotool could not read the dialog's title.
@@ -96,7 +111,166 @@ end_with_key() {
   ((took <= exit_limit_ms)) || fail "the player took ${took} ms to end after the key press"
 }
 
+# The premultiplied picture that frame 0 of ARCHIVE gives on this desktop: $out/NAME.raw.
+expected_picture() {
+  local archive=$1 name=$2
+  shift 2
+  "$bin/vektool" render "$archive" 0 -o "$out/$name.raw" --raw "$@" >/dev/null
+}
+
+# The desktop now against EXPECTED.raw (blended, or "shaped"); the screenshot is kept as NAME.png.
+check_shot() {
+  local name=$1 expected=$2 how=${3:-}
+  import -window root "$out/$name.png"
+  convert "$out/$name.png" -depth 8 "rgb:$out/$name.rgb"
+  echo -n "$name: "
+  python3 "$here/compare_overlay.py" "$out/$name.rgb" "$expected" "$width" "$height" \
+    "$background" 3 $how || fail "$name: the desktop differs from the expected picture"
+  rm -f "$out/$name.rgb"
+}
+
+# A one-frame archive of the test pattern at the desktop's size.
+one_frame_archive() {
+  python3 "$here/make_pattern_archive.py" "$out/pattern.pgm" 320 240
+  "$bin/vektool" pack -o "$out/one.vek" "$out/pattern.pgm" >/dev/null
+  echo "$out/one.vek"
+}
+
+start_with_defaults() {
+  start_and_wait_dialog "$1"
+  press "$dialog" Return
+  overlay=$(wait_window "$overlay_title" 10) || fail "no overlay window after Enter"
+}
+
+viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'IsViewable'; }
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+
+# Waits up to MS milliseconds until `viewable OVERLAY` is WANT (0 or 1); prints the time taken.
+wait_viewable() {
+  local id=$1 want=$2 limit=$3 start
+  start=$(now_ms)
+  while (($(now_ms) - start <= limit)); do
+    if viewable "$id"; then (($want)) && break; else ((!$want)) && break; fi
+    sleep 0.02
+  done
+  echo $(($(now_ms) - start))
+}
+
 case "$scenario" in
+  openbox-still)
+    archive=$(one_frame_archive)
+    expected_picture "$archive" still --desktop "${width}x${height}+0+0" --mode each
+    dir=$(player_folder "$archive")
+    start_with_defaults "$dir"
+    sleep 3
+    check_shot at-3s "$out/still.raw"
+    wmctrl -s 1
+    sleep 0.5
+    check_shot workspace-2 "$out/still.raw"
+    wmctrl -s 0
+    sleep 0.5
+    check_shot workspace-1 "$out/still.raw"
+    xdotool windowunmap "$overlay"
+    sleep 0.3
+    xdotool windowmap "$overlay"
+    sleep 0.5
+    check_shot mapped-again "$out/still.raw"
+
+    xlogo -name fullscreen -geometry 300x200+40+40 >/dev/null 2>&1 &
+    other=$!
+    full=$(wait_window '^fullscreen$' 10) || fail "no window to make full screen"
+    wmctrl -i -r "$full" -b add,fullscreen
+    wmctrl -i -a "$full"
+    took=$(wait_viewable "$overlay" 0 3000)
+    viewable "$overlay" && fail "the overlay stays mapped over a full-screen window"
+    echo "full screen to unmapped: $took ms"
+    sleep 0.5
+    t0=$(cpu_ticks "$player_pid")
+    sleep 3
+    t1=$(cpu_ticks "$player_pid")
+    echo "paused: $((t1 - t0)) ticks of CPU in 3 s"
+    ((t1 - t0 <= 3)) || fail "paused, the player took $((t1 - t0)) ticks in 3 s (over 0.01 s/s)"
+    wmctrl -i -r "$full" -b remove,fullscreen
+    took=$(wait_viewable "$overlay" 1 1500)
+    viewable "$overlay" || fail "the overlay is not back 1.5 s after the window left full screen"
+    echo "full screen left to mapped: $took ms"
+    kill "$other"
+    sleep 0.5
+    check_shot back "$out/still.raw"
+    # The full-screen window had the focus: the key goes to the overlay as a user's would once
+    # it has the focus again.
+    xdotool windowfocus "$overlay"
+    end_with_key "$overlay"
+    ;;
+  i3)
+    archive=$(one_frame_archive)
+    expected_picture "$archive" still --desktop "${width}x${height}+0+0" --mode each
+    dir=$(player_folder "$archive")
+    start_with_defaults "$dir"
+    sleep 1
+    geometry=$(xwininfo -id "$overlay" | awk '/Absolute upper-left X/ {x=$NF}
+      /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$2} /Height:/ {h=$2} END {print x "," y " " w "x" h}')
+    echo "overlay: $geometry"
+    [[ $geometry == "0,0 ${width}x${height}" ]] || fail "i3 moved or resized the overlay: $geometry"
+    check_shot i3 "$out/still.raw"
+    end_with_key "$overlay"
+    ;;
+  shaped)
+    archive=$(one_frame_archive)
+    expected_picture "$archive" still --desktop "${width}x${height}+0+0" --mode each
+    dir=$(player_folder "$archive")
+    # "奥に居座る": from the shadow slider to the stacking buttons, then along the group.
+    start_and_wait_dialog "$dir"
+    press "$dialog" Tab Tab Tab Tab Tab Right Right space Return
+    overlay=$(wait_window "$overlay_title" 10) || fail "no overlay window after Enter"
+    sleep 1
+    check_shot shaped "$out/still.raw" shaped
+    grep -q 'no compositing manager.*window shape' "$out/stderr.txt" ||
+      fail "no line says that the overlay shows through a window shape"
+    xcompmgr >/dev/null 2>&1 &
+    compositor=$!
+    sleep 1.5
+    check_shot composited "$out/still.raw"
+    grep -q 'compositing manager started' "$out/stderr.txt" ||
+      fail "no line says that a compositing manager started"
+    end_with_key "$overlay"
+    kill "$compositor"
+    echo "standard error:"
+    cat "$out/stderr.txt"
+    # (A sanitizer build adds its report of suppressed leaks.)
+    (($(grep -c '^noctiva:' "$out/stderr.txt") == 2)) ||
+      fail "not one line for each way the overlay showed"
+    ;;
+  plain-image)
+    xdpyinfo | grep -q MIT-SHM && fail "the server offers MIT-SHM"
+    half=$((width / 2))
+    # The screen's one output goes to the left monitor, so that its own monitor gives way.
+    xrandr --setmonitor left "$half/100x$height/100+0+0" screen
+    xrandr --setmonitor right "$((width - half))/100x$height/100+$half+0" none
+    xrandr --listmonitors
+    archive=$(one_frame_archive)
+    expected_picture "$archive" two \
+      --desktop "${half}x${height}+0+0,$((width - half))x${height}+$half+0" --mode each
+    dir=$(player_folder "$archive")
+    start_with_defaults "$dir"
+    sleep 1
+    check_shot two-monitors "$out/two.raw"
+    end_with_key "$overlay"
+    ;;
+  no-argb)
+    xdpyinfo | grep -q 'depth:    32' && fail "the server offers a 32-bit visual"
+    archive=$(one_frame_archive)
+    expected_picture "$archive" still --desktop "${width}x${height}+0+0" --mode each
+    dir=$(player_folder "$archive")
+    start_with_defaults "$dir"
+    sleep 1
+    check_shot no-argb "$out/still.raw" shaped
+    end_with_key "$overlay"
+    echo "standard error:"
+    cat "$out/stderr.txt"
+    [[ $(grep -c '^noctiva:' "$out/stderr.txt") -eq 1 ]] && grep -q 'no 32-bit visual' "$out/stderr.txt" ||
+      fail "not one line about the missing 32-bit visual"
+    ;;
   blend)
     python3 "$here/make_pattern_archive.py" "$out/pattern.pgm" 320 240
     "$bin/vektool" pack -o "$out/pattern.vek" "$out/pattern.pgm" "$out/pattern.pgm" >/dev/null

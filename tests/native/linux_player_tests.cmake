@@ -27,6 +27,25 @@ if(TARGET noctiva)
            COMMAND ${vdesk} --no-wine --two-monitors --
                    env NOCTIVA_SECOND_SCREEN=800x600 ${e2e} two-displays ${CMAKE_BINARY_DIR}/bin
                    ${e2e_out})
+  # Real desktops: window managers, no compositing manager, no MIT-SHM, no 32-bit visual. Small
+  # desktops where the size does not matter, as the screenshots are compared pixel by pixel. The
+  # sanitizer build runs the two that go through the shape, the desktop watch and the pause.
+  set(desktop_runs
+      "openbox-still|--wm,openbox,--size,640x360"
+      "shaped|--wm,openbox,--no-compositor,--size,640x360")
+  if(NOT NOCTIVA_SANITIZE)
+    list(APPEND desktop_runs
+         "i3|--wm,i3"
+         "plain-image|--no-shm,--size,640x360"
+         "no-argb|--no-argb,--size,640x360")
+  endif()
+  foreach(run ${desktop_runs})
+    string(REGEX REPLACE "[|,]" ";" run "${run}")
+    list(POP_FRONT run scenario)
+    add_test(NAME linux_player_e2e.${scenario}
+             COMMAND ${vdesk} --no-wine ${run} -- ${e2e} ${scenario} ${CMAKE_BINARY_DIR}/bin
+                     ${e2e_out})
+  endforeach()
   get_property(e2e_tests DIRECTORY PROPERTY TESTS)
   list(FILTER e2e_tests INCLUDE REGEX "^linux_player_e2e\\.")
   set_tests_properties(${e2e_tests} PROPERTIES RUN_SERIAL ON TIMEOUT 120 LABELS "x11")

@@ -235,3 +235,39 @@ TEST(PlaybackWorker, ArchivesItCannotReadGiveOneReasonAndNoPicture) {
     ASSERT_EQ(missing.reasons.size(), 1u);
     EXPECT_EQ(missing.reasons[0], "/nonexistent/vek.bin: cannot open the file for reading");
 }
+
+// Paused, the worker takes no turn at all (no timer either); it goes on when resumed, and a
+// stop while paused ends it at once.
+TEST(PlaybackWorker, PausedTakesNoTurnsAndStopsAtOnce) {
+    const Bytes a = Deflate(Pattern(kW * kH, 1));
+    const Bytes b = Deflate(Pattern(kW * kH, 2));
+    Bytes data = a;
+    data.insert(data.end(), b.begin(), b.end());
+    TempFile archive(
+        LayOut(kW, kH, {{0, uint32_t(a.size())}, {uint32_t(a.size()), uint32_t(b.size())}}, data));
+    PictureHandover handover;
+    Target target = AttachTarget(handover, kOneDisplay);
+    Failures failures;
+    PlaybackThread worker(archive.path.string(), Unpaced(), handover, failures.Handler());
+    worker.Start(kOneDisplay);
+    RunUntil(worker, 10);
+
+    worker.SetPaused(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the turn under way ends
+    const uint64_t pausedAt = worker.TurnsTaken();
+    const uint64_t picturesAt = worker.PicturesHandedOver();
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(worker.TurnsTaken(), pausedAt);
+    EXPECT_EQ(worker.PicturesHandedOver(), picturesAt);
+
+    worker.SetPaused(false);
+    RunUntil(worker, pausedAt + 10);
+    EXPECT_GE(worker.TurnsTaken(), pausedAt + 10) << "resumed";
+
+    worker.SetPaused(true);
+    const auto start = std::chrono::steady_clock::now();
+    worker.Stop();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::milliseconds(500)) << "a stop while paused";
+    EXPECT_TRUE(failures.reasons.empty());
+}
