@@ -55,7 +55,8 @@ bool FileExists(const std::string& path) {
 std::string InFolder(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
     const char last = folder.back();
-    return last == '/' || last == '\\' ? folder + name : folder + "/" + name;
+    if (last == '/' || last == '\\') return folder + name;
+    return folder + (folder.find('\\') != std::string::npos ? "\\" : "/") + name;
 }
 
 }  // namespace

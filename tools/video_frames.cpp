@@ -9,9 +9,9 @@ namespace {
 constexpr uint64_t kUnitsPerSecond = 600'000'000;
 constexpr int64_t kUnitsPerSampleTick = kUnitsPerSecond / 10'000'000;
 constexpr int64_t kHalfPlayerFrame = kUnitsPerSecond / kPlayerRate / 2;
-// Sample times come rounded (to 100 ns, some decoders to milliseconds), so a frame that starts
-// exactly at a player frame's middle may seem a little early; ffmpeg keeps the earlier frame.
-constexpr int64_t kRoundingAllowance = kUnitsPerSecond / 2000;
+// Sample times come rounded to 100 ns, so a frame that starts exactly at a player frame's middle
+// may seem a hair early; ffmpeg, with the container's exact times, keeps the earlier frame.
+constexpr int64_t kRoundingAllowance = kUnitsPerSampleTick;
 
 uint64_t RowBytes(uint32_t width, LumaLayout layout) {
     return layout == LumaLayout::Yuy2 ? 2 * uint64_t{width} : width;
