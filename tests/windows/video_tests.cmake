@@ -3,7 +3,7 @@
 if(NOCTIVA_HOST_VEKTOOL)
   find_package(Python3 COMPONENTS Interpreter REQUIRED)
   add_test(NAME vektool_video_win
-           COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/windows/vektool_video_test.py
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/windows/vektool_video_test.py
                    $<TARGET_FILE:vektool> ${NOCTIVA_HOST_VEKTOOL})
   set_tests_properties(vektool_video_win PROPERTIES TIMEOUT 180
                        ENVIRONMENT "NOCTIVA_VEKTOOL_RUNNER=${CMAKE_CROSSCOMPILING_EMULATOR}")
