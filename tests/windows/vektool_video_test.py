@@ -11,6 +11,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 VEKTOOL = NATIVE = None
@@ -123,6 +124,49 @@ class WithoutFfmpeg(unittest.TestCase):
                 self.assertIn(message, err)
                 self.assertNotIn("apt-get", err)
                 self.assertEqual({n: read(os.path.join(app, n)) for n in os.listdir(app)}, before)
+
+
+def wait_for(condition, seconds):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if condition():
+            return True
+        time.sleep(0.2)
+    return condition()
+
+
+@unittest.skipUnless(os.environ.get("DISPLAY") and shutil.which("xdotool"),
+                     "needs the virtual desktop of scripts/vdesk.sh")
+class InAConsoleOfItsOwn(unittest.TestCase):
+    """Started as Explorer starts it, in a console window of its own (wineconsole here)."""
+
+    def test_the_window_stays_until_a_key_is_pressed(self):
+        app = tempfile.mkdtemp(prefix="vektool-console-")
+        self.addCleanup(shutil.rmtree, app, True)
+        exe = shutil.copy(VEKTOOL, app)
+        picture = os.path.join(app, "p.pgm")
+        with open(picture, "wb") as f:
+            f.write(b"P5\n2 2\n255\n" + bytes([10, 20, 30, 40]))
+        runner = os.environ.get("NOCTIVA_VEKTOOL_RUNNER", "").split()
+        process = subprocess.Popen(runner + ["wineconsole", windows_path(exe), windows_path(picture)],
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: process.poll() is None and process.kill())
+
+        def window():
+            found = subprocess.run(["xdotool", "search", "--name", "vektool.exe"],
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            return found.stdout.split()[:1]
+
+        self.assertTrue(wait_for(lambda: os.path.exists(os.path.join(app, "vek.bin")), 30),
+                        "the picture was not packed")
+        self.assertTrue(wait_for(window, 10), "no console window")
+        time.sleep(1)
+        self.assertIsNone(process.poll(), "the window closed before a key was pressed")
+        subprocess.run(["xdotool", "windowfocus", "--sync", window()[0]], check=True, timeout=10)
+        subprocess.run(["xdotool", "key", "Return"], check=True, timeout=10)
+        self.assertTrue(wait_for(lambda: process.poll() is not None, 10),
+                        "the window stayed after a key press")
 
 
 if __name__ == "__main__":
