@@ -111,10 +111,8 @@ class ShownFrames : public FrameSink {
   public:
     void Add(GreyPicture picture, uint32_t showings, const std::string&) override {
         shown.insert(shown.end(), showings, picture.pixels[0]);
-        size = {picture.width, picture.height};
     }
     std::vector<uint32_t> shown;
-    std::pair<uint32_t, uint32_t> size;
 };
 
 GreyPicture Numbered(uint32_t n, uint32_t width = 4, uint32_t height = 2) {
@@ -181,21 +179,6 @@ TEST(SampleTimeline, KeepsTheLengthOfLongVideos) {
     EXPECT_EQ(sink.shown.size(), 30030u);
 }
 
-TEST(SampleTimeline, SizesFramesByTheRule) {
-    const std::pair<SizeRule, std::pair<uint32_t, uint32_t>> cases[] = {
-        {{SizeRule::FitVideos, 0, 0}, {640, 360}},
-        {{SizeRule::Source, 0, 0}, {1280, 720}},
-        {{SizeRule::Exact, 32, 16}, {32, 16}},
-    };
-    for (const auto& [rule, size] : cases) {
-        ShownFrames sink;
-        SampleTimeline timeline(rule, sink, "clip");
-        timeline.Add(Numbered(1, 1280, 720), 0);
-        timeline.Finish(333667);
-        EXPECT_EQ(sink.size, size) << "rule " << rule.kind;
-    }
-}
-
 TEST(NameOrder, FollowsTheNamesAsAFolderShowsThem) {
     const std::vector<std::vector<std::string>> ordered = {
         {"frame2.png", "frame10.png", "frame100.png"},
@@ -210,21 +193,6 @@ TEST(NameOrder, FollowsTheNamesAsAFolderShowsThem) {
         std::reverse(names.begin(), names.end());
         std::sort(names.begin(), names.end(), NameOrderLess);
         EXPECT_EQ(names, expected);
-    }
-    EXPECT_FALSE(NameOrderLess("a.png", "a.png"));
-    EXPECT_TRUE(NameOrderLess("/one/a.png", "/two/a.png"));
-}
-
-TEST(PreviousArchiveName, TakesTheFirstFreeName) {
-    const std::vector<std::pair<std::set<std::string>, std::string>> cases = {
-        {{}, "vek (previous).bin"},
-        {{"vek (previous).bin"}, "vek (previous 2).bin"},
-        {{"vek (previous).bin", "vek (previous 2).bin"}, "vek (previous 3).bin"},
-        {{"vek (previous 2).bin"}, "vek (previous).bin"},
-    };
-    for (const auto& [taken, name] : cases) {
-        EXPECT_EQ(PreviousArchiveName([&](const std::string& n) { return taken.count(n) > 0; }),
-                  name);
     }
 }
 
