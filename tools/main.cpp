@@ -6,6 +6,7 @@
 #include <new>
 
 #include "commands.h"
+#include "dropped_files.h"
 #include "tool_error.h"
 
 namespace {
@@ -39,6 +40,13 @@ constexpr Command kCommands[] = {
 int Run(int argc, char** argv) {
     if (argc < 2) {
         std::fputs(kUsage, stderr);
+        // Opened with a double click: the window would close before its text could be read.
+        if (HasOwnConsoleWindow()) {
+            std::fputs("\nDrop a video, a GIF or pictures onto vektool.exe to make vek.bin.\n"
+                       "Press any key to close this window.\n",
+                       stderr);
+            WaitForKeyPress();
+        }
         return kExitUsage;
     }
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) {
@@ -51,6 +59,9 @@ int Run(int argc, char** argv) {
     }
     for (const Command& command : kCommands) {
         if (std::strcmp(argv[1], command.name) == 0) return command.run(argc - 1, argv + 1);
+    }
+    if (!ProgramFolder().empty() && LooksLikeDroppedFiles(argc, argv)) {
+        return DropCommand(argc, argv);
     }
     std::fprintf(stderr, "vektool: unknown command '%s' (try vektool --help)\n", argv[1]);
     return kExitUsage;

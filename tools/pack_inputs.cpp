@@ -6,11 +6,8 @@
 #include <cstring>
 
 #include "child_process.h"
+#include "system_video_reader.h"
 #include "tool_error.h"
-
-const char* const kInstallFfmpeg =
-    "vektool needs ffmpeg for videos: install it (Debian: apt-get install ffmpeg) or convert "
-    "the video to a GIF or YUV4MPEG2 first";
 
 std::pair<uint32_t, uint32_t> DefaultVideoSize(uint32_t width, uint32_t height) {
     if (width <= kDefaultFitWidth && height <= kDefaultFitHeight) return {width, height};
@@ -115,6 +112,7 @@ std::vector<std::string> FfmpegReadCommand(const std::string& path, const SizeRu
 }
 
 uint64_t ReadVideoFile(const std::string& path, const SizeRule& rule, FrameSink& sink) {
+    if (UseSystemVideoReader()) return ReadVideoWithSystemReader(path, rule, sink);
     ChildProcess ffmpeg(FfmpegReadCommand(path, rule), false, kInstallFfmpeg);
     const auto failIfFfmpegFailed = [&] {
         if (ffmpeg.Finish() != 0) {

@@ -1,0 +1,17 @@
+# vektool.exe without ffmpeg: videos through Media Foundation and files dropped onto it, under
+# Wine (GStreamer decodes), against the native vektool's pack of the same clip.
+if(NOCTIVA_HOST_VEKTOOL)
+  find_package(Python3 COMPONENTS Interpreter REQUIRED)
+  add_test(NAME vektool_video_win
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/windows/vektool_video_test.py
+                   $<TARGET_FILE:vektool> ${NOCTIVA_HOST_VEKTOOL})
+  set_tests_properties(vektool_video_win PROPERTIES TIMEOUT 180
+                       ENVIRONMENT "NOCTIVA_VEKTOOL_RUNNER=${CMAKE_CROSSCOMPILING_EMULATOR}")
+endif()
+
+# The portable parts, built for Windows: paths with backslashes, the C runtime's rename.
+add_executable(vektool_video_drop_test_win ${CMAKE_SOURCE_DIR}/tests/native/vektool_video_drop_test.cpp)
+target_include_directories(vektool_video_drop_test_win PRIVATE ${CMAKE_SOURCE_DIR}/tests/native)
+target_link_libraries(vektool_video_drop_test_win PRIVATE vektool_lib noctiva_core gtest gtest_main)
+add_test(NAME vektool_video_drop_test_win COMMAND vektool_video_drop_test_win)
+set_tests_properties(vektool_video_drop_test_win PROPERTIES TIMEOUT 120)
