@@ -125,7 +125,7 @@ uint64_t ReadVideoFile(const std::string& path, const SizeRule& rule, FrameSink&
         if (ffmpeg.Finish() != 0) {
             const std::string said = ffmpeg.LastErrorLine();
             // ffmpeg's words when -map finds nothing; the same since ffmpeg 2.
-            if (said.find("matches no streams") != std::string::npos) {
+            if (ffmpeg.ErrorOutput().find("matches no streams") != std::string::npos) {
                 FailInput(path + ": holds no video stream (sound, subtitles or data only)");
             }
             FailInput("ffmpeg cannot read " + path + ": " +

@@ -62,6 +62,38 @@ uint8_t ScaleSample(uint32_t value, uint32_t maxValue) {
     return static_cast<uint8_t>((std::min(value, maxValue) * 255u + maxValue / 2) / maxValue);
 }
 
+uint32_t BigEndianWord(std::span<const uint8_t> bytes, size_t at) {
+    return uint32_t{bytes[at]} << 24 | uint32_t{bytes[at + 1]} << 16 |
+           uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+}
+
+// The PNG as stb can be given it. stb reserves room for a chunk's claimed length before it
+// reads the chunk, so a claim of gigabytes in a small file is refused here first; and it copies
+// an empty first IDAT chunk from a null buffer, so empty IDAT chunks, which hold no picture
+// data, are left out.
+std::vector<uint8_t> CheckedPngChunks(std::span<const uint8_t> bytes, const std::string& name) {
+    std::vector<uint8_t> checked(bytes.begin(), bytes.begin() + std::min<size_t>(8, bytes.size()));
+    size_t at = 8;
+    for (; at + 8 <= bytes.size();) {
+        const uint32_t length = BigEndianWord(bytes, at);
+        std::string type(reinterpret_cast<const char*>(bytes.data() + at + 4), 4);
+        if (!std::all_of(type.begin(), type.end(), ::isalpha)) type = "unnamed";
+        if (length > bytes.size() - at - 8) {
+            FailInput(name + ": cannot decode PNG: its " + type + " chunk claims " +
+                      std::to_string(length) + " bytes, but the file ends " +
+                      std::to_string(bytes.size() - at - 8) + " bytes later");
+        }
+        const size_t end = std::min(bytes.size(), at + 12 + length);
+        if (length > 0 || type != "IDAT") {
+            checked.insert(checked.end(), bytes.begin() + at, bytes.begin() + end);
+        }
+        at = end;
+        if (type == "IEND") return checked;
+    }
+    checked.insert(checked.end(), bytes.begin() + std::min(at, bytes.size()), bytes.end());
+    return checked;
+}
+
 }  // namespace
 
 void CheckPictureSize(uint64_t width, uint64_t height, const std::string& what,
@@ -110,17 +142,22 @@ GreyPicture DecodePng(std::span<const uint8_t> bytes, const std::string& name, u
     if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
         FailInput(name + ": PNG file too large");
     }
-    const int length = static_cast<int>(bytes.size());
+    // The size comes first; stb's own refusal of large pictures gives no reason that says so.
+    if (bytes.size() >= 24 && std::memcmp(bytes.data() + 12, "IHDR", 4) == 0) {
+        CheckPictureSize(BigEndianWord(bytes, 16), BigEndianWord(bytes, 20), name, maxPixels);
+    }
+    const std::vector<uint8_t> png = CheckedPngChunks(bytes, name);
+    const int length = static_cast<int>(png.size());
     int width = 0, height = 0, channels = 0;
     TakeStbFailureReason();
     // stb allocates the whole picture, and more, from the header alone: its size comes first.
-    if (stbi_info_from_memory(bytes.data(), length, &width, &height, &channels) == 0) {
+    if (stbi_info_from_memory(png.data(), length, &width, &height, &channels) == 0) {
         const std::string reason = TakeStbFailureReason();
         FailInput(name + ": cannot decode PNG" + (reason.empty() ? "" : ": " + reason));
     }
     CheckPictureSize(uint32_t(width), uint32_t(height), name, maxPixels);
     // Grey and alpha requested: stb turns colour into luma (77 R + 150 G + 29 B) / 256.
-    stbi_uc* data = stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, 2);
+    stbi_uc* data = stbi_load_from_memory(png.data(), length, &width, &height, &channels, 2);
     if (data == nullptr) {
         const std::string reason = TakeStbFailureReason();
         FailInput(name + ": cannot decode PNG" + (reason.empty() ? "" : ": " + reason) + " (" +
