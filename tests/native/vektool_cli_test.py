@@ -12,22 +12,23 @@ import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import unittest
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from write_archive import (archive_of, flip_rows, gif, lay_out, pattern, pgm,  # noqa: E402
-                           png, y4m, zlib_stream)
+from write_archive import (animated_gif, archive_of, flip_rows, gif, lay_out,  # noqa: E402
+                           pattern, pgm, png, y4m, zlib_stream)
 
 VEKTOOL = DATA = DEMO = None
 
 
-def run(*args, stdin=None, env=None):
+def run(*args, stdin=None, env=None, cwd=None):
     """env: variables that replace the inherited ones of those names."""
     runner = os.environ.get("NOCTIVA_VEKTOOL_RUNNER", "").split()
     result = subprocess.run(runner + [VEKTOOL] + [str(a) for a in args], input=stdin,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120,
-                            env=dict(os.environ, **(env or {})))
+                            env=dict(os.environ, **(env or {})), cwd=cwd)
     return result.returncode, result.stdout, result.stderr.decode("utf-8", "replace")
 
 
@@ -496,6 +497,160 @@ class Media(Packing):
                 self.assertEqual(sorted(os.listdir(self.dir)), before)
 
 
+def needs_magick(test):
+    return unittest.skipIf(not shutil.which("convert"), "needs ImageMagick")(test)
+
+
+def feed_fifo(path, data):
+    """Writes data into the FIFO at path from a thread, as another program would."""
+    def write():
+        with open(path, "wb") as f:
+            f.write(data)
+    thread = threading.Thread(target=write, daemon=True)
+    thread.start()
+    return thread
+
+
+class FilesFromTheWild(Packing):
+    """GIFs and PNGs as browsers show them on a white page, inputs read once, hostile files."""
+
+    def gif_frames(self, data):
+        """The pictures of a GIF whose every frame lasts 100 ms: every third player frame."""
+        archive, code, err = self.pack(self.file("in.gif", data))
+        self.assertEqual(code, 0, err)
+        return [f[2] for f in self.frames_of(archive)][::3]
+
+    def test_gif_disposal_transparency_and_graphic_control_scope(self):
+        base = bytes(range(10, 90, 10))  # 4 x 2
+        patch = dict(pixels=bytes([200]) * 4, rect=(1, 0, 2, 2))
+        dot = dict(pixels=b"\x05", rect=(0, 0, 1, 1))
+        white = 255
+        cases = [
+            ("kept (0)", [dict(pixels=base), dict(patch, disposal=0), dot],
+             bytes([5, 200, 200, 40, 50, 200, 200, 80])),
+            ("kept (1)", [dict(pixels=base), dict(patch, disposal=1), dot],
+             bytes([5, 200, 200, 40, 50, 200, 200, 80])),
+            ("to background (2)", [dict(pixels=base), dict(patch, disposal=2), dot],
+             bytes([5, white, white, 40, 50, white, white, 80])),
+            ("to previous (3)", [dict(pixels=base), dict(patch, disposal=3), dot], bytes([5]) + base[1:]),
+            ("first frame to previous", [dict(pixels=base, disposal=3), dot],
+             bytes([5] + [white] * 7)),
+            ("transparent index draws nothing",
+             [dict(pixels=base), dict(pixels=bytes([200, 7, 200, 7, 200, 7, 200, 7]), transparent=200)],
+             bytes([10, 7, 30, 7, 50, 7, 70, 7])),
+            ("transparency ends with its picture",
+             [dict(pixels=base), dict(pixels=bytes([200]) * 8, transparent=200),
+              dict(pixels=bytes([200]) * 8, control=False)], bytes([200]) * 8),
+            ("undrawn canvas is white, not the background colour",
+             [dict(pixels=bytes([0, 0]), rect=(1, 1, 2, 1))],
+             bytes([white] * 5 + [0, 0, white])),
+        ]
+        for name, frames, last in cases:
+            with self.subTest(name):
+                shown = self.gif_frames(animated_gif(4, 2, frames, background=9))
+                self.assertEqual(len(shown), len(frames))
+                self.assertEqual(shown[-1], last, [list(f) for f in shown])
+
+    def test_gif_delays_of_ten_ms_or_less_play_as_100_ms(self):
+        picture = bytes(12)
+        for delay, frames in [(0, 30), (1, 30), (2, 6), (10, 30)]:
+            with self.subTest(hundredths=delay):
+                data = animated_gif(4, 3, [dict(pixels=picture, delay=delay)] * 10)
+                archive, code, err = self.pack(self.file("d.gif", data))
+                self.assertEqual(code, 0, err)
+                self.assertEqual(parse_info(run("info", archive)[1])["frames"], str(frames))
+
+    @needs_magick
+    def test_transparent_sticker_is_a_dark_figure_on_light(self):
+        sticker = self.file("sticker.gif")
+        subprocess.run(["convert", "-size", "64x48", "-delay", "10", "-dispose", "Background",
+                        "xc:none", "-fill", "black", "-draw", "circle 32,24 32,10", "xc:none",
+                        "-fill", "black", "-draw", "circle 30,24 30,10", "-loop", "0", sticker],
+                       check=True)
+        archive, code, err = self.pack(sticker)
+        self.assertEqual(code, 0, err)
+        for n, (width, height, pixels) in enumerate(self.frames_of(archive)):
+            mean = sum(pixels) / len(pixels)
+            self.assertGreater(mean, 150, "frame %d: mean %.1f" % (n, mean))
+            self.assertEqual(pixels[0], 255, "frame %d: corner" % n)
+            self.assertLess(pixels[24 * width + 31], 30, "frame %d: middle" % n)
+
+    @needs_magick
+    def test_disposal_to_previous_matches_imagemagicks_coalesced_frames(self):
+        w, h = 32, 24
+        frames = [dict(pixels=pattern(w, h, 3)),
+                  dict(pixels=bytes([0]) * 120, rect=(4, 6, 12, 10), disposal=3),
+                  dict(pixels=bytes([250]) * 60, rect=(10, 10, 10, 6), disposal=1)]
+        path = self.file("previous.gif", animated_gif(w, h, frames))
+        subprocess.run(["convert", path, "-coalesce", "-background", "white", "-alpha", "remove",
+                        "-alpha", "off", "+adjoin", self.file("im-%d.pgm")], check=True)
+        ours = self.gif_frames(read_file(path))
+        self.assertEqual(len(ours), 3)
+        for n, picture in enumerate(ours):
+            _, _, theirs = parse_pgm(read_file(self.file("im-%d.pgm" % n)))
+            worst = max(abs(a - b) for a, b in zip(picture, theirs))
+            self.assertLessEqual(worst, 2, "frame %d differs by %d" % (n, worst))
+
+    def test_regression_files_fail_with_one_line_or_pack(self):
+        folder = os.path.join(DATA, "regressions")
+        for kind in sorted(os.listdir(folder)):
+            for name in sorted(os.listdir(os.path.join(folder, kind))):
+                with self.subTest(file=name):
+                    archive = self.file("out.vek", b"previous archive")
+                    code, _, err = run("pack", "-o", archive, os.path.join(folder, kind, name))
+                    self.assertIn(code, (0, 1), err)
+                    if code == 1:
+                        self.assert_one_error_line(err)
+                        self.assertEqual(read_file(archive), b"previous archive")
+                    self.assertEqual(os.listdir(self.dir), ["out.vek"])
+
+    def test_double_dash_ends_the_options(self):
+        self.file("--invert", pgm(2, 1, b"\x00\x10"))
+        code, _, err = run("pack", "-o", "out.vek", "--invert", cwd=self.dir)
+        self.assertEqual(code, 2, err)
+        code, _, err = run("pack", "-o", "out.vek", "--", "--invert", cwd=self.dir)
+        self.assertEqual(code, 0, err)
+        self.assertEqual(self.frames_of(self.file("out.vek")), [(2, 1, b"\x00\x10")])
+
+    @unittest.skipIf(under_runner(), "FIFOs are the native tool's")
+    def test_pipes_and_fifos_lose_no_bytes(self):
+        planes = [pattern(6, 4, s) for s in range(3)]
+        inputs = [("GIF", animated_gif(6, 4, [dict(pixels=p) for p in planes]), 9),
+                  ("YUV4MPEG2", y4m(6, 4, planes), 3), ("PNG", png(6, 4, planes[0], 1), 1)]
+        for kind, data, frames in inputs:
+            with self.subTest(kind=kind):
+                fifo = self.file("fifo-" + kind)
+                os.mkfifo(fifo)
+                writer = feed_fifo(fifo, data)
+                archive, code, err = self.pack(fifo)
+                writer.join(10)
+                self.assertEqual(code, 0, err)
+                from_fifo = self.frames_of(archive)
+                self.assertEqual(len(from_fifo), frames)
+                archive, code, err = self.pack("-", stdin=data)
+                self.assertEqual(code, 0, err)
+                self.assertEqual(self.frames_of(archive), from_fifo)
+        fifo = self.file("fifo-video")
+        os.mkfifo(fifo)
+        writer = feed_fifo(fifo, b"\x00\x00\x00\x18ftypmp42" + bytes(100))
+        archive, code, err = self.pack(fifo)
+        writer.join(10)
+        self.assertEqual(code, 1)
+        self.assert_one_error_line(err)
+        self.assertIn("yuv4mpegpipe", err)
+
+    @needs_ffmpeg
+    def test_sound_with_cover_art_has_no_video(self):
+        cover = self.file("cover.mp3")
+        ffmpeg("-f", "lavfi", "-i", "anullsrc=d=0.3", "-f", "lavfi", "-i",
+               "color=red:s=32x32:d=0.04", "-map", "0:a", "-map", "1:v", "-frames:v", "1",
+               "-c:a", "libmp3lame", "-c:v", "png", "-disposition:v", "attached_pic", cover)
+        archive, code, err = self.pack(cover)
+        self.assertEqual(code, 1, err)
+        self.assert_one_error_line(err)
+        self.assertIn("cover.mp3: holds no video stream", err)
+
+
 class UnpackAndPreview(Packing):
     def demo(self, frames=6):
         archive = self.file("demo.vek")
@@ -604,6 +759,6 @@ class Demo(Scratch):
 
 
 if __name__ == "__main__":
-    VEKTOOL, DATA = sys.argv[1], sys.argv[2]
+    VEKTOOL, DATA = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     DEMO = sys.argv[3] if len(sys.argv) > 3 else None
     unittest.main(argv=sys.argv[:1], verbosity=1)
