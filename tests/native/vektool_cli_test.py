@@ -364,6 +364,25 @@ class Media(Packing):
             self.assertEqual(pixels, grey[n * 64 * 48:(n + 1) * 64 * 48], "frame %d" % n)
 
     @needs_ffmpeg
+    def test_video_levels_follow_the_clips_range_whatever_ffmpegs_version(self):
+        w, h, frames = 32, 24, 6
+        for pix_fmt, full_range in [("yuv420p", False), ("yuvj420p", True)]:
+            with self.subTest(pix_fmt=pix_fmt):
+                clip = self.file("range-%s.mp4" % pix_fmt)
+                ffmpeg("-f", "lavfi", "-i", "testsrc2=size=%dx%d:rate=30:duration=0.2" % (w, h),
+                       "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", pix_fmt, clip)
+                stored = ffmpeg("-i", clip, "-c:v", "rawvideo", "-f", "rawvideo", "-")
+                archive, code, err = self.pack(clip)
+                self.assertEqual(code, 0, err)
+                packed = self.frames_of(archive)
+                self.assertEqual(len(packed), frames)
+                for n, (_, _, pixels) in enumerate(packed):
+                    luma = stored[n * w * h * 3 // 2:][:w * h]
+                    expected = luma if full_range else limited_to_full(luma)
+                    worst = max(abs(a - b) for a, b in zip(pixels, expected))
+                    self.assertLessEqual(worst, 1, "frame %d" % n)
+
+    @needs_ffmpeg
     def test_gif_at_10_fps_repeats_each_frame_through_one_stream(self):
         gif = self.clip("anim.gif")
         archive, code, err = self.pack(gif)
