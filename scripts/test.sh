@@ -32,7 +32,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 stage "fuzzing the archive reader and pack's readers for ${fuzz_seconds} s each"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNOCTIVA_FUZZ=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build build/fuzz -j "$jobs"
+cmake --build build/fuzz -j "$jobs" --target archive_fuzzer picture_fuzzer gif_fuzzer y4m_fuzzer
 bash tests/fuzz/run_fuzzer.sh build/fuzz "$fuzz_seconds"
 
 stage "Windows build and tests under Wine"

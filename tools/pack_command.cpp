@@ -159,6 +159,7 @@ void AddInput(const std::string& input, const PackArguments& args, RateConverter
     // Read once: a pipe or a FIFO gives its bytes only one time.
     InputStream stream(file.get());
     InputKind kind = KindOfInput(stream, name);
+    if (stream.Failed()) FailInput(name + ": cannot read: " + std::strerror(errno));
     if (standardInput && kind == InputKind::Video) kind = InputKind::Y4m;
     switch (kind) {
         case InputKind::Picture: {
