@@ -23,14 +23,10 @@ std::vector<uint8_t> CompressStream(std::span<const uint8_t> pixels, int level) 
     return stream;
 }
 
-namespace {
-
 std::string TemporaryNameBeside(const std::string& path) {
     std::random_device random;
     return path + ".tmp" + std::to_string(random() % 1000000);
 }
-
-}  // namespace
 
 ArchiveBuilder::ArchiveBuilder(uint32_t width, uint32_t height, PackOptions options)
     : width(width), height(height), options(options) {

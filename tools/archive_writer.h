@@ -79,6 +79,10 @@ std::vector<uint8_t> CompressStream(std::span<const uint8_t> pixels, int level);
 std::vector<uint8_t> FrameStream(std::span<const uint8_t> topDownPixels, uint32_t width,
                                  uint32_t height, int level);
 
+// A name for a temporary file beside `path`, in the same folder so that a rename can put it in
+// place.
+std::string TemporaryNameBeside(const std::string& path);
+
 // Writes `bytes` to a temporary file beside `path` and renames it into place, so a failure
 // never leaves a half-written archive nor destroys an existing one. Throws ToolError.
 void WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes);

@@ -148,6 +148,30 @@ class FrameCollector : public FrameSink {
 
 using FileCloser = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
+// A video from a pipe or a FIFO, copied to a file beside the archive as it is read: the pipe
+// gives its bytes once, and ffmpeg may have to seek (an MP4's index often comes last).
+struct ScratchCopy {
+    ScratchCopy(InputStream& input, const std::string& name, const std::string& beside)
+        : path(TemporaryNameBeside(beside) + ".input") {
+        std::FILE* out = std::fopen(path.c_str(), "wb");
+        if (out == nullptr) FailInput(name + ": cannot create " + path);
+        std::vector<uint8_t> chunk(1 << 20);
+        bool written = true;
+        for (size_t got; written && (got = input.Read(chunk.data(), chunk.size())) > 0;) {
+            written = std::fwrite(chunk.data(), 1, got, out) == got;
+        }
+        written = std::fclose(out) == 0 && written;
+        if (!input.Failed() && written) return;
+        std::remove(path.c_str());
+        FailInput(input.Failed() ? name + ": read error" : path + ": write error");
+    }
+    ~ScratchCopy() { std::remove(path.c_str()); }
+    ScratchCopy(const ScratchCopy&) = delete;
+    ScratchCopy& operator=(const ScratchCopy&) = delete;
+
+    std::string path;
+};
+
 void AddInput(const std::string& input, const PackArguments& args, RateConverter& pictureRate,
               FrameCollector& collector) {
     const bool standardInput = input == "-";
@@ -160,7 +184,8 @@ void AddInput(const std::string& input, const PackArguments& args, RateConverter
     InputStream stream(file.get());
     InputKind kind = KindOfInput(stream, name);
     if (stream.Failed()) FailInput(name + ": cannot read: " + std::strerror(errno));
-    if (standardInput && kind == InputKind::Video) kind = InputKind::Y4m;
+    // Nothing at all on standard input is an empty YUV4MPEG2 stream, as it always was.
+    if (standardInput && kind == InputKind::Video && stream.AtEnd()) kind = InputKind::Y4m;
     switch (kind) {
         case InputKind::Picture: {
             const uint32_t showings = pictureRate.Next(1);
@@ -183,13 +208,13 @@ void AddInput(const std::string& input, const PackArguments& args, RateConverter
             }
             return;
         case InputKind::Video:
-            if (!IsRegularFile(input)) {
-                FailInput(input +
-                          ": vektool reads a video only from a file; from a pipe, send "
-                          "it as YUV4MPEG2 (ffmpeg -i VIDEO -f yuv4mpegpipe -)");
+            if (IsRegularFile(input)) {
+                file.reset();
+                ReadVideoFile(input, args.size, collector);
+            } else {
+                const ScratchCopy copy(stream, name, args.output);
+                ReadVideoFile(copy.path, name, args.size, collector);
             }
-            file.reset();
-            ReadVideoFile(input, args.size, collector);
             return;
     }
 }

@@ -120,28 +120,33 @@ std::vector<std::string> FfmpegReadCommand(const std::string& path, const SizeRu
 }
 
 uint64_t ReadVideoFile(const std::string& path, const SizeRule& rule, FrameSink& sink) {
+    return ReadVideoFile(path, path, rule, sink);
+}
+
+uint64_t ReadVideoFile(const std::string& path, const std::string& name, const SizeRule& rule,
+                       FrameSink& sink) {
     ChildProcess ffmpeg(FfmpegReadCommand(path, rule), false, kInstallFfmpeg);
     const auto failIfFfmpegFailed = [&] {
         if (ffmpeg.Finish() != 0) {
             const std::string said = ffmpeg.LastErrorLine();
             // ffmpeg's words when -map finds nothing; the same since ffmpeg 2.
             if (ffmpeg.ErrorOutput().find("matches no streams") != std::string::npos) {
-                FailInput(path + ": holds no video stream (sound, subtitles or data only)");
+                FailInput(name + ": holds no video stream (sound, subtitles or data only)");
             }
-            FailInput("ffmpeg cannot read " + path + ": " +
+            FailInput("ffmpeg cannot read " + name + ": " +
                       (said.empty() ? "it failed without a message" : said));
         }
     };
     uint64_t frames = 0;
     try {
         InputStream stream(ffmpeg.Stream());
-        frames = ReadY4mStream(stream, path, rule, sink);
+        frames = ReadY4mStream(stream, name, rule, sink);
     } catch (const ToolError&) {
         // A stream that ended early is ffmpeg's failure, told in its own words.
         if (std::feof(ffmpeg.Stream())) failIfFfmpegFailed();
         throw;
     }
     failIfFfmpegFailed();
-    if (frames == 0) FailInput(path + ": the video holds no frames");
+    if (frames == 0) FailInput(name + ": the video holds no frames");
     return frames;
 }

@@ -70,6 +70,9 @@ uint64_t ReadGif(std::span<const uint8_t> bytes, const std::string& name, const 
 uint64_t ReadY4mStream(InputStream& input, const std::string& name, const SizeRule& rule,
                        FrameSink& sink, uint64_t maxPixels = kMaxPicturePixels);
 uint64_t ReadVideoFile(const std::string& path, const SizeRule& rule, FrameSink& sink);
+// The same for a copy at `path` of the input that messages call `name`.
+uint64_t ReadVideoFile(const std::string& path, const std::string& name, const SizeRule& rule,
+                       FrameSink& sink);
 
 // The ffmpeg command that turns the first video stream of a file into full-range grey
 // YUV4MPEG2 at the player's rate on its standard output.
