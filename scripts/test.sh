@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 jobs=${NOCTIVA_JOBS:-2}
-fuzz_seconds=${NOCTIVA_FUZZ_SECONDS:-55}
+fuzz_seconds=${NOCTIVA_FUZZ_SECONDS:-50}
 
 bash scripts/setup.sh
 
