@@ -114,6 +114,10 @@ bool GifDecoder::Next(GreyPicture& picture, uint32_t& delayMs) {
         ended = true;
         return false;
     }
+    if (drawn == nullptr && framesRead > 0 && context.img_buffer >= context.img_buffer_end) {
+        ended = true;  // cut short after a whole frame: browsers show what arrived
+        return false;
+    }
     if (drawn == nullptr) {
         const std::string reason = TakeStbFailureReason();
         FailInput(name + ": cannot decode GIF frame " + std::to_string(framesRead) +

@@ -579,6 +579,13 @@ class FilesFromTheWild(Packing):
                 self.assertEqual(code, 0, err)
                 self.assertEqual(parse_info(run("info", archive)[1])["frames"], str(frames))
 
+    def test_gif_cut_short_shows_what_arrived(self):
+        frames = [dict(pixels=bytes([v]) * 12) for v in (0, 99)]
+        whole = animated_gif(4, 3, frames, trailer=False)
+        for cut, shown in [(whole, 2), (whole + b"\x21\xf9\x04", 2), (whole[:-20], 2)]:
+            with self.subTest(length=len(cut)):
+                self.assertEqual(len(self.gif_frames(cut)), shown)
+
     @needs_magick
     def test_transparent_sticker_is_a_dark_figure_on_light(self):
         sticker = self.file("sticker.gif")
