@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 jobs=${NOCTIVA_JOBS:-2}
-fuzz_seconds=${NOCTIVA_FUZZ_SECONDS:-60}
+fuzz_seconds=${NOCTIVA_FUZZ_SECONDS:-50}
 
 bash scripts/setup.sh
 
@@ -28,10 +28,11 @@ cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_ctest --test-dir build/asan --output-on-failure -j "$jobs" -LE benchmark
 
-stage "fuzzing the archive reader for ${fuzz_seconds} s"
+# The archive reader and pack's three readers (pictures, GIFs, YUV4MPEG2), two at a time.
+stage "fuzzing the archive reader and pack's readers for ${fuzz_seconds} s each"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNOCTIVA_FUZZ=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build build/fuzz -j "$jobs"
+cmake --build build/fuzz -j "$jobs" --target archive_fuzzer picture_fuzzer gif_fuzzer y4m_fuzzer
 bash tests/fuzz/run_fuzzer.sh build/fuzz "$fuzz_seconds"
 
 stage "Windows build and tests under Wine"

@@ -13,11 +13,18 @@ struct PackOptions {
     bool dedupe = false;
 };
 
-// Builds a frame archive in memory: the header, the index and the frames' zlib streams. Only
-// the compressed streams are kept, so long animations fit.
+// Builds a frame archive: the header, the index and the frames' zlib streams. Only the index
+// and the compressed streams are kept; with a path the streams go to a scratch file beside it
+// as they come, so that memory does not grow with the animation's length.
 class ArchiveBuilder {
   public:
+    // Keeps the streams in memory, for Serialize.
     ArchiveBuilder(uint32_t width, uint32_t height, PackOptions options);
+    // Writes the streams to a scratch file beside `path`, for Commit.
+    ArchiveBuilder(uint32_t width, uint32_t height, PackOptions options, std::string path);
+    ~ArchiveBuilder();
+    ArchiveBuilder(const ArchiveBuilder&) = delete;
+    ArchiveBuilder& operator=(const ArchiveBuilder&) = delete;
 
     // Adds one picture given top row first (width × height bytes).
     void AddFrame(std::span<const uint8_t> topDownPixels);
@@ -35,15 +42,31 @@ class ArchiveBuilder {
     uint32_t FrameCount() const { return static_cast<uint32_t>(index.size()); }
     size_t StoredStreams() const { return streamCount; }
 
+    // The whole archive file's size.
+    uint64_t FileSize() const { return DataAreaStart(FrameCount()) + dataSize; }
+
     // The whole archive file; throws ToolError when it would break the format's limits.
     std::vector<uint8_t> Serialize() const;
 
+    // Puts the archive in the place of the path given at construction, in one step: an
+    // archive that was there stays whole until then. Throws ToolError.
+    void Commit();
+
   private:
+    void CheckStreamStarts() const;
+    void AppendData(std::span<const uint8_t> stream);
+    bool StoredEquals(const FrameIndexEntry& stored, std::span<const uint8_t> stream);
+    [[noreturn]] void FailWriting() const;
+
     uint32_t width;
     uint32_t height;
     PackOptions options;
     std::vector<FrameIndexEntry> index;
-    std::vector<uint8_t> data;
+    std::vector<uint8_t> data;  // without a path
+    std::string path;
+    std::string scratchPath;
+    std::FILE* scratch = nullptr;  // with a path
+    uint64_t dataSize = 0;
     size_t streamCount = 0;
     // Stream hash -> index entries already stored under it, for --dedupe.
     std::unordered_multimap<size_t, FrameIndexEntry> storedByHash;
@@ -55,6 +78,10 @@ std::vector<uint8_t> CompressStream(std::span<const uint8_t> pixels, int level);
 // The stream that stores a picture given top row first: its rows turned over and compressed.
 std::vector<uint8_t> FrameStream(std::span<const uint8_t> topDownPixels, uint32_t width,
                                  uint32_t height, int level);
+
+// A name for a temporary file beside `path`, in the same folder so that a rename can put it in
+// place.
+std::string TemporaryNameBeside(const std::string& path);
 
 // Writes `bytes` to a temporary file beside `path` and renames it into place, so a failure
 // never leaves a half-written archive nor destroys an existing one. Throws ToolError.

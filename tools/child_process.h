@@ -28,6 +28,8 @@ class ChildProcess {
 
     // The last line that the program wrote to its error output, once it has finished.
     std::string LastErrorLine() const;
+    // All that the program wrote to its error output, once it has finished.
+    const std::string& ErrorOutput() const { return errorText; }
 
   private:
     StartedProcess process;

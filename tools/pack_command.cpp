@@ -1,4 +1,7 @@
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +20,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vektool pack -o ARCHIVE [--size WxH|source] [--fps N] [--invert] [--threshold N] "
-    "[--jobs N] [--level 0-9] [--dedupe] INPUT...";
+    "[--jobs N] [--level 0-9] [--dedupe] [--] INPUT...";
 
 // How the grey of each frame becomes the shadow.
 struct Silhouette {
@@ -44,13 +47,20 @@ SizeRule ParseSizeRule(const std::string& text) {
 
 PackArguments ParsePackArguments(int argc, char** argv) {
     PackArguments args;
+    bool options = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (!options || arg == "-" || arg.empty() || arg[0] != '-') {
+            args.inputs.push_back(arg);
+            continue;
+        }
         const auto value = [&]() -> std::string {
             if (i + 1 >= argc) FailUsage("pack: " + arg + " needs a value; " + kUsage);
             return argv[++i];
         };
-        if (arg == "-o") {
+        if (arg == "--") {
+            options = false;  // what follows are inputs, even when named like options
+        } else if (arg == "-o") {
             args.output = value();
         } else if (arg == "--level") {
             args.options.level = static_cast<int>(ParseNumber(value(), 0, 9, "--level"));
@@ -67,10 +77,8 @@ PackArguments ParsePackArguments(int argc, char** argv) {
                 static_cast<int>(ParseNumber(value(), 0, 255, "pack: --threshold"));
         } else if (arg == "--jobs") {
             args.jobs = ParseNumber(value(), 1, 1024, "pack: --jobs");
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            FailUsage("pack: unknown option " + arg);
         } else {
-            args.inputs.push_back(arg);
+            FailUsage("pack: unknown option " + arg);
         }
     }
     if (args.output.empty() || args.inputs.empty()) FailUsage(kUsage);
@@ -86,6 +94,11 @@ void ApplySilhouette(std::vector<uint8_t>& pixels, const Silhouette& silhouette)
     }
 }
 
+bool IsRegularFile(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(std::filesystem::path(path), error);
+}
+
 std::string SizeText(uint32_t w, uint32_t h) {
     return std::to_string(w) + "x" + std::to_string(h);
 }
@@ -98,7 +111,8 @@ class FrameCollector : public FrameSink {
 
     void Add(GreyPicture picture, uint32_t showings, const std::string& source) override {
         if (!builder) {
-            builder = std::make_unique<ArchiveBuilder>(picture.width, picture.height, args.options);
+            builder = std::make_unique<ArchiveBuilder>(picture.width, picture.height, args.options,
+                                                       args.output);
             packer = std::make_unique<ParallelPacker>(*builder, args.jobs);
             firstSource = source;
         } else if (picture.width != builder->Width() || picture.height != builder->Height()) {
@@ -115,9 +129,11 @@ class FrameCollector : public FrameSink {
 
     bool Empty() const { return !builder; }
 
+    // Writes the archive in the place of the output.
     const ArchiveBuilder& Finish() {
         packer->Finish();
         progress.Finish();
+        builder->Commit();
         return *builder;
     }
 
@@ -130,36 +146,75 @@ class FrameCollector : public FrameSink {
     ProgressLine progress{"vektool: pack"};
 };
 
+using FileCloser = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// A video from a pipe or a FIFO, copied to a file beside the archive as it is read: the pipe
+// gives its bytes once, and ffmpeg may have to seek (an MP4's index often comes last).
+struct ScratchCopy {
+    ScratchCopy(InputStream& input, const std::string& name, const std::string& beside)
+        : path(TemporaryNameBeside(beside) + ".input") {
+        std::FILE* out = std::fopen(path.c_str(), "wb");
+        if (out == nullptr) FailInput(name + ": cannot create " + path);
+        std::vector<uint8_t> chunk(1 << 20);
+        bool written = true;
+        for (size_t got; written && (got = input.Read(chunk.data(), chunk.size())) > 0;) {
+            written = std::fwrite(chunk.data(), 1, got, out) == got;
+        }
+        written = std::fclose(out) == 0 && written;
+        if (!input.Failed() && written) return;
+        std::remove(path.c_str());
+        FailInput(input.Failed() ? name + ": read error" : path + ": write error");
+    }
+    ~ScratchCopy() { std::remove(path.c_str()); }
+    ScratchCopy(const ScratchCopy&) = delete;
+    ScratchCopy& operator=(const ScratchCopy&) = delete;
+
+    std::string path;
+};
+
 void AddInput(const std::string& input, const PackArguments& args, RateConverter& pictureRate,
               FrameCollector& collector) {
-    if (input == "-") {
-        UseBinaryStandardStreams();
-        if (ReadY4mStream(stdin, "standard input", args.size, collector) == 0) {
-            FailInput("standard input holds no frames");
-        }
-        return;
-    }
-    switch (KindOfInput(input)) {
+    const bool standardInput = input == "-";
+    const std::string name = standardInput ? "standard input" : input;
+    if (standardInput) UseBinaryStandardStreams();
+    FileCloser file(standardInput ? stdin : std::fopen(input.c_str(), "rb"),
+                    standardInput ? +[](std::FILE*) { return 0; } : &std::fclose);
+    if (!file) FailInput(input + ": cannot open: " + std::strerror(errno));
+    // Read once: a pipe or a FIFO gives its bytes only one time.
+    InputStream stream(file.get());
+    InputKind kind = KindOfInput(stream, name);
+    if (stream.Failed()) FailInput(name + ": cannot read: " + std::strerror(errno));
+    // Nothing at all on standard input is an empty YUV4MPEG2 stream, as it always was.
+    if (standardInput && kind == InputKind::Video && stream.AtEnd()) kind = InputKind::Y4m;
+    switch (kind) {
         case InputKind::Picture: {
             const uint32_t showings = pictureRate.Next(1);
-            GreyPicture picture = SizedPicture(ReadPictureFile(input), args.size, false);
-            if (showings > 0) collector.Add(std::move(picture), showings, input);
+            const std::vector<uint8_t> bytes = stream.ReadRest();
+            if (stream.Failed()) FailInput(name + ": read error");
+            GreyPicture picture = SizedPicture(DecodePicture(bytes, name), args.size, false);
+            if (showings > 0) collector.Add(std::move(picture), showings, name);
             return;
         }
-        case InputKind::Gif:
-            ReadGifFile(input, args.size, collector);
+        case InputKind::Gif: {
+            const std::vector<uint8_t> bytes = stream.ReadRest();
+            if (stream.Failed()) FailInput(name + ": read error");
+            ReadGif(bytes, name, args.size, collector);
             return;
-        case InputKind::Y4m: {
-            std::FILE* file = std::fopen(input.c_str(), "rb");
-            if (file == nullptr) FailInput(input + ": cannot open");
-            const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, std::fclose);
-            if (ReadY4mStream(file, input, args.size, collector) == 0) {
-                FailInput(input + ": the stream holds no frames");
+        }
+        case InputKind::Y4m:
+            if (ReadY4mStream(stream, name, args.size, collector) == 0) {
+                FailInput(name +
+                          (standardInput ? " holds no frames" : ": the stream holds no frames"));
             }
             return;
-        }
         case InputKind::Video:
-            ReadVideoFile(input, args.size, collector);
+            if (IsRegularFile(input)) {
+                file.reset();
+                ReadVideoFile(input, args.size, collector);
+            } else {
+                const ScratchCopy copy(stream, name, args.output);
+                ReadVideoFile(copy.path, name, args.size, collector);
+            }
             return;
     }
 }
@@ -184,8 +239,6 @@ int PackCommand(int argc, char** argv) {
     for (const std::string& input : args.inputs) AddInput(input, args, pictureRate, collector);
     if (collector.Empty()) FailInput("pack: the input holds no frames");
     const ArchiveBuilder& result = collector.Finish();
-    const std::vector<uint8_t> archive = result.Serialize();
-    WriteFileReplacing(args.output, archive);
-    PrintSummary(args.output, result, archive.size());
+    PrintSummary(args.output, result, result.FileSize());
     return 0;
 }

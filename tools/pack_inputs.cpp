@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "child_process.h"
+#include "gif_decoder.h"
 #include "system_video_reader.h"
 #include "tool_error.h"
 
@@ -31,18 +32,14 @@ uint32_t RateConverter::Next(uint64_t ticks) {
     return static_cast<uint32_t>(PlayerFramesBefore(elapsed) - before);
 }
 
-InputKind KindOfInput(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) FailInput(path + ": cannot open: " + std::strerror(errno));
-    char head[16] = {};
-    const size_t got = std::fread(head, 1, sizeof head, file);
-    std::fclose(file);
-    const std::string start(head, got);
+InputKind KindOfInput(InputStream& input, const std::string& name) {
+    const std::span<const uint8_t> head = input.Peek(16);
+    const std::string start(head.begin(), head.end());
     if (start.rfind("\x89PNG\r\n\x1a\n", 0) == 0 || start.rfind("P5", 0) == 0) {
         return InputKind::Picture;
     }
     if (start.rfind("GIF87a", 0) == 0 || start.rfind("GIF89a", 0) == 0) return InputKind::Gif;
-    const bool y4mName = path.size() > 4 && path.compare(path.size() - 4, 4, ".y4m") == 0;
+    const bool y4mName = name.size() > 4 && name.compare(name.size() - 4, 4, ".y4m") == 0;
     if (start.rfind("YUV4MPEG2", 0) == 0 || y4mName) return InputKind::Y4m;
     return InputKind::Video;
 }
@@ -64,20 +61,25 @@ std::string FrameLabel(uint64_t n, const std::string& name) {
 
 }  // namespace
 
-uint64_t ReadGifFile(const std::string& path, const SizeRule& rule, FrameSink& sink) {
-    GreyAnimation gif = DecodeGif(ReadWholeFile(path), path);
+uint64_t ReadGif(std::span<const uint8_t> bytes, const std::string& name, const SizeRule& rule,
+                 FrameSink& sink, uint64_t maxPixels) {
+    GifDecoder gif(bytes, name, maxPixels);
     RateConverter rate(1000);
-    for (size_t n = 0; n < gif.frames.size(); ++n) {
-        const uint32_t showings = rate.Next(gif.delaysMs[n]);
+    GreyPicture picture;
+    uint32_t delayMs = 0;
+    uint64_t n = 0;
+    for (; gif.Next(picture, delayMs); ++n) {
+        const uint32_t showings = rate.Next(delayMs);
         if (showings == 0) continue;
-        sink.Add(SizedPicture(std::move(gif.frames[n]), rule, true), showings, FrameLabel(n, path));
+        sink.Add(SizedPicture(std::move(picture), rule, true), showings, FrameLabel(n, name));
     }
-    return gif.frames.size();
+    if (n == 0) FailInput(name + ": the GIF holds no frames");
+    return n;
 }
 
-uint64_t ReadY4mStream(std::FILE* input, const std::string& name, const SizeRule& rule,
-                       FrameSink& sink) {
-    Y4mReader reader(input, name);
+uint64_t ReadY4mStream(InputStream& input, const std::string& name, const SizeRule& rule,
+                       FrameSink& sink, uint64_t maxPixels) {
+    Y4mReader reader(input, name, maxPixels);
     RateConverter rate(reader.RateNumerator());
     GreyPicture picture;
     uint64_t n = 0;
@@ -105,31 +107,44 @@ std::vector<std::string> FfmpegReadCommand(const std::string& path, const SizeRu
         };
         filters += ",scale=w=" + side("iw") + ":h=" + side("ih") + ":flags=area";
     }
+    // ffmpeg's grey is limited or full range depending on its version unless told.
+    filters += rule.kind == SizeRule::Source ? ",scale=out_range=full" : ":out_range=full";
     filters += ",format=gray";
-    return {"ffmpeg", "-nostdin",     "-hide_banner", "-loglevel",    "error",
-            "-i",     "file:" + path, "-an",          "-sn",          "-dn",
-            "-vf",    filters,        "-f",           "yuv4mpegpipe", "-"};
+    // The first video stream only: not the cover picture of a sound file, nor a second angle.
+    return {"ffmpeg", "-nostdin",     "-hide_banner", "-loglevel", "error",
+            "-i",     "file:" + path, "-map",         "0:V:0",     "-vf",
+            filters,  "-f",           "yuv4mpegpipe", "-"};
 }
 
 uint64_t ReadVideoFile(const std::string& path, const SizeRule& rule, FrameSink& sink) {
+    return ReadVideoFile(path, path, rule, sink);
+}
+
+uint64_t ReadVideoFile(const std::string& path, const std::string& name, const SizeRule& rule,
+                       FrameSink& sink) {
     if (UseSystemVideoReader()) return ReadVideoWithSystemReader(path, rule, sink);
     ChildProcess ffmpeg(FfmpegReadCommand(path, rule), false, kInstallFfmpeg);
     const auto failIfFfmpegFailed = [&] {
         if (ffmpeg.Finish() != 0) {
             const std::string said = ffmpeg.LastErrorLine();
-            FailInput("ffmpeg cannot read " + path + ": " +
+            // ffmpeg's words when -map finds nothing; the same since ffmpeg 2.
+            if (ffmpeg.ErrorOutput().find("matches no streams") != std::string::npos) {
+                FailInput(name + ": holds no video stream (sound, subtitles or data only)");
+            }
+            FailInput("ffmpeg cannot read " + name + ": " +
                       (said.empty() ? "it failed without a message" : said));
         }
     };
     uint64_t frames = 0;
     try {
-        frames = ReadY4mStream(ffmpeg.Stream(), path, rule, sink);
+        InputStream stream(ffmpeg.Stream());
+        frames = ReadY4mStream(stream, name, rule, sink);
     } catch (const ToolError&) {
         // A stream that ended early is ffmpeg's failure, told in its own words.
         if (std::feof(ffmpeg.Stream())) failIfFfmpegFailed();
         throw;
     }
     failIfFfmpegFailed();
-    if (frames == 0) FailInput(path + ": the video holds no frames");
+    if (frames == 0) FailInput(name + ": the video holds no frames");
     return frames;
 }

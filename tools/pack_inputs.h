@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "input_stream.h"
 #include "picture_io.h"
 
 // What `vektool pack` reads: pictures, GIFs, YUV4MPEG2 streams and, through ffmpeg, videos;
@@ -55,21 +56,26 @@ class FrameSink {
 
 enum class InputKind { Picture, Gif, Y4m, Video };
 
-// Tells the kinds apart by their first bytes, and a YUV4MPEG2 file by its .y4m name too; what
-// is none of them goes to ffmpeg. Fails when the file cannot be read.
-InputKind KindOfInput(const std::string& path);
+// Tells the kinds apart by the first bytes of the input, which stay in it to be read, and a
+// YUV4MPEG2 file by its .y4m name too; what is none of them goes to ffmpeg.
+InputKind KindOfInput(InputStream& input, const std::string& name);
 
 // The picture at the size the rule gives it; `video` for frames of videos and GIFs.
 GreyPicture SizedPicture(GreyPicture picture, const SizeRule& rule, bool video);
 
-// Each reader returns the number of source frames it read.
-uint64_t ReadGifFile(const std::string& path, const SizeRule& rule, FrameSink& sink);
-uint64_t ReadY4mStream(std::FILE* input, const std::string& name, const SizeRule& rule,
-                       FrameSink& sink);
+// Each reader returns the number of source frames it read. Sizes beyond `maxPixels` fail with
+// one line before anything is allocated for them.
+uint64_t ReadGif(std::span<const uint8_t> bytes, const std::string& name, const SizeRule& rule,
+                 FrameSink& sink, uint64_t maxPixels = kMaxPicturePixels);
+uint64_t ReadY4mStream(InputStream& input, const std::string& name, const SizeRule& rule,
+                       FrameSink& sink, uint64_t maxPixels = kMaxPicturePixels);
 uint64_t ReadVideoFile(const std::string& path, const SizeRule& rule, FrameSink& sink);
+// The same for a copy at `path` of the input that messages call `name`.
+uint64_t ReadVideoFile(const std::string& path, const std::string& name, const SizeRule& rule,
+                       FrameSink& sink);
 
-// The ffmpeg command that turns a video into grey YUV4MPEG2 at the player's rate on its
-// standard output.
+// The ffmpeg command that turns the first video stream of a file into full-range grey
+// YUV4MPEG2 at the player's rate on its standard output.
 std::vector<std::string> FfmpegReadCommand(const std::string& path, const SizeRule& rule);
 
 // What vektool says when ffmpeg is missing.

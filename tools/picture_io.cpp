@@ -7,21 +7,16 @@
 #include <cstring>
 #include <limits>
 
+#include "gif_decoder.h"
+#include "input_stream.h"
 #include "tool_error.h"
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#define STBI_ONLY_GIF
-#define STBI_NO_STDIO
-#define STBI_FAILURE_USERMSG
+// stb_image's implementation is compiled in gif_decoder.cpp.
 #include <stb_image.h>
 #define STB_IMAGE_RESIZE_IMPLEMENTATION
 #include <stb_image_resize.h>
 
 namespace {
-
-// Largest picture the tools accept: one frame must fit the archive's 32-bit frame size.
-constexpr uint64_t kMaxPictureBytes = UINT32_MAX;
 
 class PgmScanner {
   public:
@@ -67,14 +62,51 @@ uint8_t ScaleSample(uint32_t value, uint32_t maxValue) {
     return static_cast<uint8_t>((std::min(value, maxValue) * 255u + maxValue / 2) / maxValue);
 }
 
-void CheckPictureSize(uint64_t width, uint64_t height, const std::string& name) {
-    if (width == 0 || height == 0) FailInput(name + ": picture has no pixels");
-    if (width * height > kMaxPictureBytes) FailInput(name + ": picture too large");
+uint32_t BigEndianWord(std::span<const uint8_t> bytes, size_t at) {
+    return uint32_t{bytes[at]} << 24 | uint32_t{bytes[at + 1]} << 16 |
+           uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+}
+
+// The PNG as stb can be given it. stb reserves room for a chunk's claimed length before it
+// reads the chunk, so a claim of gigabytes in a small file is refused here first; and it copies
+// an empty first IDAT chunk from a null buffer, so empty IDAT chunks, which hold no picture
+// data, are left out.
+std::vector<uint8_t> CheckedPngChunks(std::span<const uint8_t> bytes, const std::string& name) {
+    std::vector<uint8_t> checked(bytes.begin(), bytes.begin() + std::min<size_t>(8, bytes.size()));
+    size_t at = 8;
+    for (; at + 8 <= bytes.size();) {
+        const uint32_t length = BigEndianWord(bytes, at);
+        std::string type(reinterpret_cast<const char*>(bytes.data() + at + 4), 4);
+        if (!std::all_of(type.begin(), type.end(), ::isalpha)) type = "unnamed";
+        if (length > bytes.size() - at - 8) {
+            FailInput(name + ": cannot decode PNG: its " + type + " chunk claims " +
+                      std::to_string(length) + " bytes, but the file ends " +
+                      std::to_string(bytes.size() - at - 8) + " bytes later");
+        }
+        const size_t end = std::min(bytes.size(), at + 12 + length);
+        if (length > 0 || type != "IDAT") {
+            checked.insert(checked.end(), bytes.begin() + at, bytes.begin() + end);
+        }
+        at = end;
+        if (type == "IEND") return checked;
+    }
+    checked.insert(checked.end(), bytes.begin() + std::min(at, bytes.size()), bytes.end());
+    return checked;
 }
 
 }  // namespace
 
-GreyPicture DecodePgm(std::span<const uint8_t> bytes, const std::string& name) {
+void CheckPictureSize(uint64_t width, uint64_t height, const std::string& what,
+                      uint64_t maxPixels) {
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    if (width == 0 || height == 0) FailInput(what + " is " + size + ": picture has no pixels");
+    if (width > UINT32_MAX || height > UINT32_MAX || width * height > maxPixels) {
+        FailInput(what + " is " + size + ": picture too large (vektool takes at most " +
+                  std::to_string(maxPixels) + " pixels)");
+    }
+}
+
+GreyPicture DecodePgm(std::span<const uint8_t> bytes, const std::string& name, uint64_t maxPixels) {
     if (bytes.size() < 2 || bytes[0] != 'P' || bytes[1] != '5') {
         FailInput(name + ": not a binary PGM (P5) file");
     }
@@ -86,7 +118,7 @@ GreyPicture DecodePgm(std::span<const uint8_t> bytes, const std::string& name) {
     if (maxValue == 0 || maxValue > 65535) FailInput(name + ": PGM maxval must be 1 to 65535");
     if (!scan.AtSpace()) FailInput(name + ": PGM header not followed by white space");
     scan.Advance();
-    CheckPictureSize(picture.width, picture.height, name);
+    CheckPictureSize(picture.width, picture.height, name, maxPixels);
 
     const uint64_t count = uint64_t{picture.width} * picture.height;
     const uint64_t sampleBytes = maxValue > 255 ? 2 : 1;
@@ -106,62 +138,59 @@ GreyPicture DecodePgm(std::span<const uint8_t> bytes, const std::string& name) {
     return picture;
 }
 
-GreyPicture DecodePng(std::span<const uint8_t> bytes, const std::string& name) {
+GreyPicture DecodePng(std::span<const uint8_t> bytes, const std::string& name, uint64_t maxPixels) {
     if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
         FailInput(name + ": PNG file too large");
     }
+    // The size comes first; stb's own refusal of large pictures gives no reason that says so.
+    if (bytes.size() >= 24 && std::memcmp(bytes.data() + 12, "IHDR", 4) == 0) {
+        CheckPictureSize(BigEndianWord(bytes, 16), BigEndianWord(bytes, 20), name, maxPixels);
+    }
+    const std::vector<uint8_t> png = CheckedPngChunks(bytes, name);
+    const int length = static_cast<int>(png.size());
     int width = 0, height = 0, channels = 0;
-    // One channel requested: stb turns colour into luma (77 R + 150 G + 29 B) / 256.
-    stbi_uc* data = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width,
-                                          &height, &channels, 1);
-    if (data == nullptr) FailInput(name + ": cannot decode PNG: " + stbi_failure_reason());
+    TakeStbFailureReason();
+    // stb allocates the whole picture, and more, from the header alone: its size comes first.
+    if (stbi_info_from_memory(png.data(), length, &width, &height, &channels) == 0) {
+        const std::string reason = TakeStbFailureReason();
+        FailInput(name + ": cannot decode PNG" + (reason.empty() ? "" : ": " + reason));
+    }
+    CheckPictureSize(uint32_t(width), uint32_t(height), name, maxPixels);
+    // Grey and alpha requested: stb turns colour into luma (77 R + 150 G + 29 B) / 256.
+    stbi_uc* data = stbi_load_from_memory(png.data(), length, &width, &height, &channels, 2);
+    if (data == nullptr) {
+        const std::string reason = TakeStbFailureReason();
+        FailInput(name + ": cannot decode PNG" + (reason.empty() ? "" : ": " + reason) + " (" +
+                  std::to_string(width) + "x" + std::to_string(height) + ", " +
+                  std::to_string(bytes.size()) + " bytes)");
+    }
     GreyPicture picture;
     picture.width = static_cast<uint32_t>(width);
     picture.height = static_cast<uint32_t>(height);
-    const size_t count = size_t{picture.width} * picture.height;
-    picture.pixels.assign(data, data + count);
+    picture.pixels.resize(size_t{picture.width} * picture.height);
+    for (size_t i = 0; i < picture.pixels.size(); ++i) {
+        const uint32_t grey = data[2 * i], alpha = data[2 * i + 1];
+        picture.pixels[i] = static_cast<uint8_t>((grey * alpha + 255 * (255 - alpha) + 127) / 255);
+    }
     stbi_image_free(data);
-    CheckPictureSize(picture.width, picture.height, name);
     return picture;
 }
 
-GreyPicture ReadPictureFile(const std::string& path) {
-    const std::vector<uint8_t> bytes = ReadWholeFile(path);
+GreyPicture DecodePicture(std::span<const uint8_t> bytes, const std::string& name,
+                          uint64_t maxPixels) {
     static constexpr uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (bytes.size() >= sizeof kPngSignature &&
         std::memcmp(bytes.data(), kPngSignature, sizeof kPngSignature) == 0) {
-        return DecodePng(bytes, path);
+        return DecodePng(bytes, name, maxPixels);
     }
-    if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] == '5') return DecodePgm(bytes, path);
-    FailInput(path + ": neither a binary PGM (P5) nor a PNG file");
+    if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] == '5') {
+        return DecodePgm(bytes, name, maxPixels);
+    }
+    FailInput(name + ": neither a binary PGM (P5) nor a PNG file");
 }
 
-GreyAnimation DecodeGif(std::span<const uint8_t> bytes, const std::string& name) {
-    if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
-        FailInput(name + ": GIF file too large");
-    }
-    int width = 0, height = 0, layers = 0, channels = 0;
-    int* delays = nullptr;
-    stbi_uc* data = stbi_load_gif_from_memory(bytes.data(), static_cast<int>(bytes.size()), &delays,
-                                              &width, &height, &layers, &channels, 1);
-    if (data == nullptr || layers <= 0) {
-        stbi_image_free(data);
-        stbi_image_free(delays);
-        const char* reason = stbi_failure_reason();
-        FailInput(name + ": the GIF holds no frames" + (reason ? std::string(": ") + reason : ""));
-    }
-    GreyAnimation animation;
-    const size_t count = size_t(width) * size_t(height);
-    for (int n = 0; n < layers; ++n) {
-        const stbi_uc* frame = data + count * n;
-        animation.frames.push_back(
-            {uint32_t(width), uint32_t(height), std::vector<uint8_t>(frame, frame + count)});
-        animation.delaysMs.push_back(delays[n] > 0 ? uint32_t(delays[n]) : 100);
-    }
-    stbi_image_free(data);
-    stbi_image_free(delays);
-    CheckPictureSize(uint32_t(width), uint32_t(height), name);
-    return animation;
+GreyPicture ReadPictureFile(const std::string& path) {
+    return DecodePicture(ReadWholeFile(path), path);
 }
 
 GreyPicture ResizePicture(const GreyPicture& picture, uint32_t width, uint32_t height) {
@@ -204,17 +233,28 @@ std::vector<uint8_t> FlipRows(std::span<const uint8_t> pixels, uint32_t width, u
     return flipped;
 }
 
-Y4mReader::Y4mReader(std::FILE* input, std::string name) : input(input), name(std::move(name)) {
+Y4mReader::Y4mReader(std::FILE* file, std::string name)
+    : ownInput(std::make_unique<InputStream>(file)),
+      input(*ownInput),
+      name(std::move(name)),
+      maxPixels(kMaxPicturePixels) {
     ReadStreamHeader();
 }
+
+Y4mReader::Y4mReader(InputStream& input, std::string name, uint64_t maxPixels)
+    : input(input), name(std::move(name)), maxPixels(maxPixels) {
+    ReadStreamHeader();
+}
+
+Y4mReader::~Y4mReader() = default;
 
 namespace {
 
 // One header line (stream or frame) without its newline; false at the end of input.
-bool ReadHeaderLine(std::FILE* input, std::string& line, const std::string& name) {
+bool ReadHeaderLine(InputStream& input, std::string& line, const std::string& name) {
     line.clear();
     for (;;) {
-        const int c = std::fgetc(input);
+        const int c = input.Get();
         if (c == EOF) {
             if (line.empty()) return false;
             FailInput(name + ": YUV4MPEG2 header line cut short");
@@ -288,7 +328,7 @@ void Y4mReader::ReadStreamHeader() {
             fullRange = true;
         }
     }
-    CheckPictureSize(width, height, name);
+    CheckPictureSize(width, height, name, maxPixels);
     chromaBytes = ChromaBytesFor(colourSpace, width, height, name);
     limitedRange = colourSpace != "mono" && !fullRange;
 }
@@ -302,14 +342,13 @@ bool Y4mReader::Next(GreyPicture& picture) {
     picture.width = width;
     picture.height = height;
     picture.pixels.resize(size_t{width} * height);
-    if (std::fread(picture.pixels.data(), 1, picture.pixels.size(), input) !=
-        picture.pixels.size()) {
+    if (input.Read(picture.pixels.data(), picture.pixels.size()) != picture.pixels.size()) {
         FailInput(name + ": frame " + std::to_string(framesRead) + " cut short");
     }
     for (uint64_t left = chromaBytes; left > 0;) {
         char skip[65536];
         const size_t chunk = static_cast<size_t>(std::min<uint64_t>(left, sizeof skip));
-        if (std::fread(skip, 1, chunk, input) != chunk) {
+        if (input.Read(skip, chunk) != chunk) {
             FailInput(name + ": frame " + std::to_string(framesRead) + " cut short");
         }
         left -= chunk;

@@ -2,9 +2,22 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
+
+class InputStream;
+
+// The largest picture that pack reads, in pixels: the most that --size can ask for
+// (16384 × 16384). Sizes come from headers, so every reader checks them against this before
+// it allocates anything for the picture; fuzzers give smaller limits.
+inline constexpr uint64_t kMaxPicturePixels = uint64_t{16384} * 16384;
+
+// Fails with one line, "<what> is WxH: ...", when a picture has no pixels or more than
+// `maxPixels`.
+void CheckPictureSize(uint64_t width, uint64_t height, const std::string& what,
+                      uint64_t maxPixels = kMaxPicturePixels);
 
 // An 8-bit grey picture, top row first, rows of exactly `width` bytes.
 struct GreyPicture {
@@ -14,22 +27,20 @@ struct GreyPicture {
 };
 
 // Decodes a binary PGM (P5, any maxval up to 65535, scaled to 0-255). `name` labels errors.
-GreyPicture DecodePgm(std::span<const uint8_t> bytes, const std::string& name);
+GreyPicture DecodePgm(std::span<const uint8_t> bytes, const std::string& name,
+                      uint64_t maxPixels = kMaxPicturePixels);
 
-// Decodes a PNG; colour is turned to grey by luma, alpha dropped.
-GreyPicture DecodePng(std::span<const uint8_t> bytes, const std::string& name);
+// Decodes a PNG; colour is turned to grey by luma, and transparent pixels are composed over
+// white, as a browser shows them on a white page.
+GreyPicture DecodePng(std::span<const uint8_t> bytes, const std::string& name,
+                      uint64_t maxPixels = kMaxPicturePixels);
 
-// Reads a PGM or PNG file, told apart by their first bytes.
+// Decodes a PGM or PNG, told apart by their first bytes.
+GreyPicture DecodePicture(std::span<const uint8_t> bytes, const std::string& name,
+                          uint64_t maxPixels = kMaxPicturePixels);
+
+// Reads a PGM or PNG file.
 GreyPicture ReadPictureFile(const std::string& path);
-
-// The frames of an animated GIF, each as the browser shows it, with how long it shows.
-struct GreyAnimation {
-    std::vector<GreyPicture> frames;
-    std::vector<uint32_t> delaysMs;
-};
-
-// Decodes a GIF; colour turns grey by luma. A delay of 0 counts as 100 ms, as browsers show it.
-GreyAnimation DecodeGif(std::span<const uint8_t> bytes, const std::string& name);
 
 // The picture scaled to width × height (stb_image_resize's default filter).
 GreyPicture ResizePicture(const GreyPicture& picture, uint32_t width, uint32_t height);
@@ -47,6 +58,8 @@ std::vector<uint8_t> FlipRows(std::span<const uint8_t> pixels, uint32_t width, u
 class Y4mReader {
   public:
     Y4mReader(std::FILE* input, std::string name);
+    Y4mReader(InputStream& input, std::string name, uint64_t maxPixels = kMaxPicturePixels);
+    ~Y4mReader();
 
     // The next frame's Y plane; false at the clean end of the stream.
     bool Next(GreyPicture& picture);
@@ -61,10 +74,12 @@ class Y4mReader {
     void ReadStreamHeader();
     void ParseFrameRate(const std::string& value, const std::string& field);
 
-    std::FILE* input;
+    std::unique_ptr<InputStream> ownInput;
+    InputStream& input;
     std::string name;
     uint32_t width = 0;
     uint32_t height = 0;
+    uint64_t maxPixels;
     uint64_t chromaBytes = 0;
     uint64_t framesRead = 0;
     uint32_t rateNumerator = 30;

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 
 #include "archive/frame_repeat.h"
@@ -12,6 +14,7 @@
 #include "archive_test_support.h"
 #include "archive_writer.h"
 #include "demo_animation.h"
+#include "input_stream.h"
 #include "picture_io.h"
 #include "tool_error.h"
 
@@ -199,6 +202,48 @@ TEST(ArchiveBuilder, RefusesSizesTheFormatCannotHold) {
     }
 }
 
+size_t FilesIn(const std::filesystem::path& directory) {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(directory),
+                                             std::filesystem::directory_iterator{}));
+}
+
+// With a path the streams go to a scratch file as they come; the archive must be the one that
+// the in-memory builder gives, and only a commit may replace what was there.
+TEST(ArchiveBuilder, WritesThroughAScratchFileTheSameArchiveAsInMemory) {
+    const Bytes a = Pattern(12 * 5, 1), b = Pattern(12 * 5, 2);
+    const std::vector<std::pair<Bytes, uint32_t>> frames = {{a, 1}, {b, 3}, {a, 2}, {b, 1}};
+    for (const bool dedupe : {false, true}) {
+        SCOPED_TRACE(dedupe ? "dedupe" : "plain");
+        ArchiveBuilder memory(12, 5, {6, dedupe});
+        TempFile existing(AsBytes("old archive"));
+        {
+            ArchiveBuilder file(12, 5, {6, dedupe}, existing.Narrow());
+            for (const auto& [picture, showings] : frames) {
+                memory.AddFrame(picture);
+                memory.RepeatLastFrame(showings - 1);
+                file.AddFrame(picture);
+                file.RepeatLastFrame(showings - 1);
+            }
+            EXPECT_EQ(FilesIn(existing.directory), 2u);  // the archive and the scratch file
+            const Bytes expected = memory.Serialize();
+            EXPECT_EQ(file.FileSize(), expected.size());
+            file.Commit();
+            std::ifstream in(existing.path, std::ios::binary);
+            EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), {}), expected);
+        }
+        EXPECT_EQ(FilesIn(existing.directory), 1u);
+
+        // Abandoned before its commit: the old archive stays, the scratch file goes.
+        {
+            ArchiveBuilder file(12, 5, {6, dedupe}, existing.Narrow());
+            file.AddFrame(a);
+        }
+        EXPECT_EQ(FilesIn(existing.directory), 1u);
+        std::ifstream in(existing.path, std::ios::binary);
+        EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), {}), memory.Serialize());
+    }
+}
+
 TEST(WriteFileReplacing, ReplacesWholeFilesAndLeavesNothingBehind) {
     TempFile existing(AsBytes("old archive"));
     WriteFileReplacing(existing.Narrow(), AsBytes("new"));
@@ -275,6 +320,7 @@ TEST(Y4mReader, RejectsStreamsItCannotRead) {
         {"YUV4MPEG2 W3 H3 F0:1\n", "bad YUV4MPEG2 frame rate"},
         {"YUV4MPEG2 W3 H3 F30:0\n", "bad YUV4MPEG2 frame rate"},
         {"YUV4MPEG2 W3 H3 F30:x\n", "bad YUV4MPEG2 frame rate"},
+        {"YUV4MPEG2 W20000 H20000\nFRAME\n", "20000x20000: picture too large"},
         {"YUV4MPEG2 W3 H1 Cmono\nFRAME\nabcFRAME\nab", "frame 1 cut short"},
         {"YUV4MPEG2 W3 H1 Cmono\nFRAME\nabcXRAME\nabc", "missing FRAME"},
     };
@@ -282,6 +328,31 @@ TEST(Y4mReader, RejectsStreamsItCannotRead) {
         SCOPED_TRACE(c.first);
         const std::string error = ErrorOf([&] { ReadY4m(c.first); });
         EXPECT_NE(error.find(c.second), std::string::npos) << error;
+    }
+}
+
+// What is peeked to tell an input's kind must come back when the input is read, from a file
+// (a pipe behaves the same) and from memory alike.
+TEST(InputStream, GivesBackWhatWasPeekedThenTheRest) {
+    const std::string content = "YUV4MPEG2 W3 H1\nFRAME\nabc";
+    TempFile file(AsBytes(content));
+    for (const size_t peek : {size_t{0}, size_t{1}, size_t{9}, content.size(), size_t{100}}) {
+        SCOPED_TRACE("peek " + std::to_string(peek));
+        std::FILE* handle = std::fopen(file.Narrow().c_str(), "rb");
+        InputStream fromFile(handle);
+        InputStream fromMemory(AsBytes(content));
+        for (InputStream* input : {&fromFile, &fromMemory}) {
+            const std::span<const uint8_t> head = input->Peek(peek);
+            EXPECT_EQ(std::string(head.begin(), head.end()), content.substr(0, peek));
+            std::string read(4, '\0');
+            ASSERT_EQ(input->Read(read.data(), 4), 4u);
+            EXPECT_EQ(static_cast<char>(input->Get()), content[4]);
+            const std::vector<uint8_t> rest = input->ReadRest();
+            EXPECT_EQ(read + content[4] + std::string(rest.begin(), rest.end()), content);
+            EXPECT_TRUE(input->AtEnd());
+            EXPECT_EQ(input->Get(), EOF);
+        }
+        std::fclose(handle);
     }
 }
 

@@ -17,3 +17,13 @@ add_test(NAME vektool_cli
          COMMAND Python3::Interpreter ${CMAKE_CURRENT_SOURCE_DIR}/vektool_cli_test.py
                  $<TARGET_FILE:vektool> ${archive_test_data} ${CMAKE_BINARY_DIR}/bin/vek.bin)
 set_tests_properties(vektool_cli PROPERTIES TIMEOUT 300)
+
+# vektool pack's peak memory must not grow with the clip's length: 10 s against 60 s, measured
+# in one run by the measurement command (grey YUV4MPEG2 from ffmpeg, about 10 s).
+find_program(FFMPEG ffmpeg)
+if(FFMPEG AND NOT NOCTIVA_SANITIZE)  # ASan's quarantine grows with every allocation freed
+  add_test(NAME vektool_pack_memory
+           COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/measure_pack_memory.py
+                   $<TARGET_FILE:vektool> --ci)
+  set_tests_properties(vektool_pack_memory PROPERTIES TIMEOUT 120 LABELS measurement)
+endif()

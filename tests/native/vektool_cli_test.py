@@ -12,22 +12,23 @@ import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import unittest
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from write_archive import (archive_of, flip_rows, gif, lay_out, pattern, pgm,  # noqa: E402
-                           png, y4m, zlib_stream)
+from write_archive import (animated_gif, archive_of, flip_rows, gif, lay_out,  # noqa: E402
+                           pattern, pgm, png, y4m, zlib_stream)
 
 VEKTOOL = DATA = DEMO = None
 
 
-def run(*args, stdin=None, env=None):
+def run(*args, stdin=None, env=None, cwd=None):
     """env: variables that replace the inherited ones of those names."""
     runner = os.environ.get("NOCTIVA_VEKTOOL_RUNNER", "").split()
     result = subprocess.run(runner + [VEKTOOL] + [str(a) for a in args], input=stdin,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120,
-                            env=dict(os.environ, **(env or {})))
+                            env=dict(os.environ, **(env or {})), cwd=cwd)
     return result.returncode, result.stdout, result.stderr.decode("utf-8", "replace")
 
 
@@ -212,7 +213,7 @@ class Pack(Packing):
         self.assertEqual(code, 0, err)
         self.assertEqual(self.frames_of(archive)[0][2], b"\x00\xff")
 
-    def test_png_colour_turns_to_luma(self):
+    def test_png_colour_turns_to_luma_over_white(self):
         width, height = 6, 4
         rng = random.Random(2)
         for channels in (1, 2, 3, 4):
@@ -221,11 +222,13 @@ class Pack(Packing):
                 path = self.file("p.png", png(width, height, data, channels))
                 archive, code, err = self.pack(path)
                 self.assertEqual(code, 0, err)
-                if channels <= 2:
-                    expected = data[::channels]
-                else:
-                    px = [data[i:i + channels] for i in range(0, len(data), channels)]
-                    expected = bytes((77 * p[0] + 150 * p[1] + 29 * p[2]) >> 8 for p in px)
+                px = [data[i:i + channels] for i in range(0, len(data), channels)]
+                grey = [p[0] if channels <= 2 else (77 * p[0] + 150 * p[1] + 29 * p[2]) >> 8
+                        for p in px]
+                alpha = [p[-1] if channels in (2, 4) else 255 for p in px]
+                # Transparent parts show as on a white page: no shadow.
+                expected = bytes((g * a + 255 * (255 - a) + 127) // 255
+                                 for g, a in zip(grey, alpha))
                 self.assertEqual(self.frames_of(archive), [(width, height, expected)])
 
     def test_yuv4mpeg2_on_standard_input(self):
@@ -361,6 +364,25 @@ class Media(Packing):
             self.assertEqual(pixels, grey[n * 64 * 48:(n + 1) * 64 * 48], "frame %d" % n)
 
     @needs_ffmpeg
+    def test_video_levels_follow_the_clips_range_whatever_ffmpegs_version(self):
+        w, h, frames = 32, 24, 6
+        for pix_fmt, full_range in [("yuv420p", False), ("yuvj420p", True)]:
+            with self.subTest(pix_fmt=pix_fmt):
+                clip = self.file("range-%s.mp4" % pix_fmt)
+                ffmpeg("-f", "lavfi", "-i", "testsrc2=size=%dx%d:rate=30:duration=0.2" % (w, h),
+                       "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", pix_fmt, clip)
+                stored = ffmpeg("-i", clip, "-c:v", "rawvideo", "-f", "rawvideo", "-")
+                archive, code, err = self.pack(clip)
+                self.assertEqual(code, 0, err)
+                packed = self.frames_of(archive)
+                self.assertEqual(len(packed), frames)
+                for n, (_, _, pixels) in enumerate(packed):
+                    luma = stored[n * w * h * 3 // 2:][:w * h]
+                    expected = luma if full_range else limited_to_full(luma)
+                    worst = max(abs(a - b) for a, b in zip(pixels, expected))
+                    self.assertLessEqual(worst, 1, "frame %d" % n)
+
+    @needs_ffmpeg
     def test_gif_at_10_fps_repeats_each_frame_through_one_stream(self):
         gif = self.clip("anim.gif")
         archive, code, err = self.pack(gif)
@@ -489,7 +511,7 @@ class Media(Packing):
             ]
             sound = self.file("sound.wav")
             ffmpeg("-f", "lavfi", "-i", "anullsrc=d=0.1", sound)
-            cases.append((sound, "ffmpeg"))
+            cases.append((sound, "holds no video stream"))
         for path, message in cases:
             with self.subTest(input=os.path.basename(path)):
                 archive = self.file("out.vek", b"previous archive")
@@ -501,6 +523,179 @@ class Media(Packing):
                 with open(archive, "rb") as f:
                     self.assertEqual(f.read(), b"previous archive")
                 self.assertEqual(sorted(os.listdir(self.dir)), before)
+
+
+def needs_magick(test):
+    return unittest.skipIf(not shutil.which("convert"), "needs ImageMagick")(test)
+
+
+def feed_fifo(path, data):
+    """Writes data into the FIFO at path from a thread, as another program would."""
+    def write():
+        with open(path, "wb") as f:
+            f.write(data)
+    thread = threading.Thread(target=write, daemon=True)
+    thread.start()
+    return thread
+
+
+class FilesFromTheWild(Packing):
+    """GIFs and PNGs as browsers show them on a white page, inputs read once, hostile files."""
+
+    def gif_frames(self, data):
+        """The pictures of a GIF whose every frame lasts 100 ms: every third player frame."""
+        archive, code, err = self.pack(self.file("in.gif", data))
+        self.assertEqual(code, 0, err)
+        return [f[2] for f in self.frames_of(archive)][::3]
+
+    def test_gif_disposal_transparency_and_graphic_control_scope(self):
+        base = bytes(range(10, 90, 10))  # 4 x 2
+        patch = dict(pixels=bytes([200]) * 4, rect=(1, 0, 2, 2))
+        dot = dict(pixels=b"\x05", rect=(0, 0, 1, 1))
+        white = 255
+        cases = [
+            ("kept (0)", [dict(pixels=base), dict(patch, disposal=0), dot],
+             bytes([5, 200, 200, 40, 50, 200, 200, 80])),
+            ("kept (1)", [dict(pixels=base), dict(patch, disposal=1), dot],
+             bytes([5, 200, 200, 40, 50, 200, 200, 80])),
+            ("to background (2)", [dict(pixels=base), dict(patch, disposal=2), dot],
+             bytes([5, white, white, 40, 50, white, white, 80])),
+            ("to previous (3)", [dict(pixels=base), dict(patch, disposal=3), dot], bytes([5]) + base[1:]),
+            ("first frame to previous", [dict(pixels=base, disposal=3), dot],
+             bytes([5] + [white] * 7)),
+            ("transparent index draws nothing",
+             [dict(pixels=base), dict(pixels=bytes([200, 7, 200, 7, 200, 7, 200, 7]), transparent=200)],
+             bytes([10, 7, 30, 7, 50, 7, 70, 7])),
+            ("transparency ends with its picture",
+             [dict(pixels=base), dict(pixels=bytes([200]) * 8, transparent=200),
+              dict(pixels=bytes([200]) * 8, control=False)], bytes([200]) * 8),
+            ("undrawn canvas is white, not the background colour",
+             [dict(pixels=bytes([0, 0]), rect=(1, 1, 2, 1))],
+             bytes([white] * 5 + [0, 0, white])),
+        ]
+        for name, frames, last in cases:
+            with self.subTest(name):
+                shown = self.gif_frames(animated_gif(4, 2, frames, background=9))
+                self.assertEqual(len(shown), len(frames))
+                self.assertEqual(shown[-1], last, [list(f) for f in shown])
+
+    def test_gif_delays_of_ten_ms_or_less_play_as_100_ms(self):
+        picture = bytes(12)
+        for delay, frames in [(0, 30), (1, 30), (2, 6), (10, 30)]:
+            with self.subTest(hundredths=delay):
+                data = animated_gif(4, 3, [dict(pixels=picture, delay=delay)] * 10)
+                archive, code, err = self.pack(self.file("d.gif", data))
+                self.assertEqual(code, 0, err)
+                self.assertEqual(parse_info(run("info", archive)[1])["frames"], str(frames))
+
+    def test_gif_cut_short_shows_what_arrived(self):
+        frames = [dict(pixels=bytes([v]) * 12) for v in (0, 99)]
+        whole = animated_gif(4, 3, frames, trailer=False)
+        for cut, shown in [(whole, 2), (whole + b"\x21\xf9\x04", 2), (whole[:-20], 2)]:
+            with self.subTest(length=len(cut)):
+                self.assertEqual(len(self.gif_frames(cut)), shown)
+
+    @needs_magick
+    def test_transparent_sticker_is_a_dark_figure_on_light(self):
+        sticker = self.file("sticker.gif")
+        subprocess.run(["convert", "-size", "64x48", "-delay", "10", "-dispose", "Background",
+                        "xc:none", "-fill", "black", "-draw", "circle 32,24 32,10", "xc:none",
+                        "-fill", "black", "-draw", "circle 30,24 30,10", "-loop", "0", sticker],
+                       check=True)
+        archive, code, err = self.pack(sticker)
+        self.assertEqual(code, 0, err)
+        for n, (width, height, pixels) in enumerate(self.frames_of(archive)):
+            mean = sum(pixels) / len(pixels)
+            self.assertGreater(mean, 150, "frame %d: mean %.1f" % (n, mean))
+            self.assertEqual(pixels[0], 255, "frame %d: corner" % n)
+            self.assertLess(pixels[24 * width + 31], 30, "frame %d: middle" % n)
+
+    @needs_magick
+    def test_disposal_to_previous_matches_imagemagicks_coalesced_frames(self):
+        w, h = 32, 24
+        frames = [dict(pixels=pattern(w, h, 3)),
+                  dict(pixels=bytes([0]) * 120, rect=(4, 6, 12, 10), disposal=3),
+                  dict(pixels=bytes([250]) * 60, rect=(10, 10, 10, 6), disposal=1)]
+        path = self.file("previous.gif", animated_gif(w, h, frames))
+        subprocess.run(["convert", path, "-coalesce", "-background", "white", "-alpha", "remove",
+                        "-alpha", "off", "+adjoin", self.file("im-%d.pgm")], check=True)
+        ours = self.gif_frames(read_file(path))
+        self.assertEqual(len(ours), 3)
+        for n, picture in enumerate(ours):
+            _, _, theirs = parse_pgm(read_file(self.file("im-%d.pgm" % n)))
+            worst = max(abs(a - b) for a, b in zip(picture, theirs))
+            self.assertLessEqual(worst, 2, "frame %d differs by %d" % (n, worst))
+
+    def test_regression_files_fail_with_one_line_or_pack(self):
+        folder = os.path.join(DATA, "regressions")
+        for kind in sorted(os.listdir(folder)):
+            for name in sorted(os.listdir(os.path.join(folder, kind))):
+                with self.subTest(file=name):
+                    archive = self.file("out.vek", b"previous archive")
+                    code, _, err = run("pack", "-o", archive, os.path.join(folder, kind, name))
+                    self.assertIn(code, (0, 1), err)
+                    if code == 1:
+                        self.assert_one_error_line(err)
+                        self.assertEqual(read_file(archive), b"previous archive")
+                    self.assertEqual(os.listdir(self.dir), ["out.vek"])
+
+    def test_double_dash_ends_the_options(self):
+        self.file("--invert", pgm(2, 1, b"\x00\x10"))
+        code, _, err = run("pack", "-o", "out.vek", "--invert", cwd=self.dir)
+        self.assertEqual(code, 2, err)
+        code, _, err = run("pack", "-o", "out.vek", "--", "--invert", cwd=self.dir)
+        self.assertEqual(code, 0, err)
+        self.assertEqual(self.frames_of(self.file("out.vek")), [(2, 1, b"\x00\x10")])
+
+    @unittest.skipIf(under_runner(), "FIFOs are the native tool's")
+    def test_pipes_and_fifos_lose_no_bytes(self):
+        planes = [pattern(6, 4, s) for s in range(3)]
+        inputs = [("GIF", animated_gif(6, 4, [dict(pixels=p) for p in planes]), 9),
+                  ("YUV4MPEG2", y4m(6, 4, planes), 3), ("PNG", png(6, 4, planes[0], 1), 1)]
+        for kind, data, frames in inputs:
+            with self.subTest(kind=kind):
+                fifo = self.file("fifo-" + kind)
+                os.mkfifo(fifo)
+                writer = feed_fifo(fifo, data)
+                archive, code, err = self.pack(fifo)
+                writer.join(10)
+                self.assertEqual(code, 0, err)
+                from_fifo = self.frames_of(archive)
+                self.assertEqual(len(from_fifo), frames)
+                archive, code, err = self.pack("-", stdin=data)
+                self.assertEqual(code, 0, err)
+                self.assertEqual(self.frames_of(archive), from_fifo)
+        if not shutil.which("ffmpeg"):
+            return
+        clip = self.file("clip.mp4")
+        # ffmpeg writes the MP4's index last: reading it needs a seek back.
+        ffmpeg("-f", "lavfi", "-i", "testsrc2=size=32x24:rate=30:duration=0.2", clip)
+        archive, code, err = self.pack(clip)
+        self.assertEqual(code, 0, err)
+        from_file = self.frames_of(archive)
+        fifo = self.file("fifo-video")
+        os.mkfifo(fifo)
+        writer = feed_fifo(fifo, read_file(clip))
+        archive, code, err = self.pack(fifo)
+        writer.join(10)
+        self.assertEqual(code, 0, err)
+        self.assertEqual(self.frames_of(archive), from_file)
+        archive, code, err = self.pack("-", stdin=read_file(clip))
+        self.assertEqual(code, 0, err)
+        self.assertEqual(self.frames_of(archive), from_file)
+        # The copy that ffmpeg read is gone.
+        self.assertEqual(sorted(f for f in os.listdir(self.dir) if "tmp" in f), [])
+
+    @needs_ffmpeg
+    def test_sound_with_cover_art_has_no_video(self):
+        cover = self.file("cover.mp3")
+        ffmpeg("-f", "lavfi", "-i", "anullsrc=d=0.3", "-f", "lavfi", "-i",
+               "color=red:s=32x32:d=0.04", "-map", "0:a", "-map", "1:v", "-frames:v", "1",
+               "-c:a", "libmp3lame", "-c:v", "png", "-disposition:v", "attached_pic", cover)
+        archive, code, err = self.pack(cover)
+        self.assertEqual(code, 1, err)
+        self.assert_one_error_line(err)
+        self.assertIn("cover.mp3: holds no video stream", err)
 
 
 class UnpackAndPreview(Packing):
@@ -611,6 +806,6 @@ class Demo(Scratch):
 
 
 if __name__ == "__main__":
-    VEKTOOL, DATA = sys.argv[1], sys.argv[2]
+    VEKTOOL, DATA = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     DEMO = sys.argv[3] if len(sys.argv) > 3 else None
     unittest.main(argv=sys.argv[:1], verbosity=1)

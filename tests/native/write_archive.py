@@ -81,20 +81,38 @@ def y4m(width, height, frames, colour_space="mono", rate="30:1", extra=""):
 
 
 def gif(width, height, frames, delays):
-    """An animated GIF of grey frames (top-down bytes), delays in hundredths of a second. The
-    picture data are LZW literals with a clear code often enough that codes stay 9 bits wide."""
+    """An animated GIF of grey frames (top-down bytes), delays in hundredths of a second."""
+    return animated_gif(width, height, [dict(pixels=p, delay=d) for p, d in zip(frames, delays)])
+
+
+def lzw_literals(pixels):
+    """GIF picture data as LZW literals with a clear code often enough that codes stay 9 bits
+    wide."""
+    codes = []
+    for start in range(0, len(pixels), 250):
+        codes += [256] + list(pixels[start:start + 250])
+    codes.append(257)
+    bits = sum(code << (9 * i) for i, code in enumerate(codes))
+    data = bits.to_bytes((9 * len(codes) + 7) // 8, "little")
+    return b"\x08" + b"".join(bytes([len(data[i:i + 255])]) + data[i:i + 255]
+                              for i in range(0, len(data), 255)) + b"\x00"
+
+
+def animated_gif(width, height, frames, background=0, trailer=True):
+    """A GIF whose palette index v is the grey v. frames: dicts of pixels (indices, top-down,
+    covering rect), and optionally delay (hundredths), disposal (0-3), transparent (an index
+    that draws nothing), rect (x, y, w, h; the whole canvas by default), control=False for no
+    graphic control block, interlaced (pixels are then given in the interlaced row order)."""
     palette = b"".join(bytes([v, v, v]) for v in range(256))
-    out = b"GIF89a" + struct.pack("<HHBBB", width, height, 0xF7, 0, 0) + palette
+    out = b"GIF89a" + struct.pack("<HHBBB", width, height, 0xF7, background, 0) + palette
     out += b"\x21\xff\x0bNETSCAPE2.0\x03\x01\x00\x00\x00"
-    for pixels, delay in zip(frames, delays):
-        out += b"\x21\xf9\x04\x04" + struct.pack("<H", delay) + b"\x00\x00"
-        out += b"\x2c" + struct.pack("<HHHHB", 0, 0, width, height, 0)
-        codes = []
-        for start in range(0, len(pixels), 250):
-            codes += [256] + list(pixels[start:start + 250])
-        codes.append(257)
-        bits = sum(code << (9 * i) for i, code in enumerate(codes))
-        data = bits.to_bytes((9 * len(codes) + 7) // 8, "little")
-        out += b"\x08" + b"".join(bytes([len(data[i:i + 255])]) + data[i:i + 255]
-                                  for i in range(0, len(data), 255)) + b"\x00"
-    return out + b"\x3b"
+    for frame in frames:
+        transparent = frame.get("transparent")
+        if frame.get("control", True):
+            flags = frame.get("disposal", 0) << 2 | (transparent is not None)
+            out += b"\x21\xf9\x04" + struct.pack("<BHB", flags, frame.get("delay", 10),
+                                                   transparent or 0) + b"\x00"
+        x, y, w, h = frame.get("rect", (0, 0, width, height))
+        out += b"\x2c" + struct.pack("<HHHHB", x, y, w, h, 0x40 if frame.get("interlaced") else 0)
+        out += lzw_literals(frame["pixels"])
+    return out + (b"\x3b" if trailer else b"")

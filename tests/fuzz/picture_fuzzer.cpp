@@ -1,0 +1,20 @@
+// Feeds arbitrary bytes to pack's picture reader (PNG through stb_image, binary PGM). It must
+// give a picture of the size it claims or refuse with one line; never crash, overrun a buffer
+// or allocate more than the size limit allows.
+
+#include <span>
+
+#include "pack_reader_fuzz.h"
+#include "picture_io.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    pack_fuzz::ReadOrRefuse([&] {
+        const GreyPicture picture =
+            DecodePicture(std::span(data, size), "fuzz", pack_fuzz::kMaxPixels);
+        const uint64_t pixels = uint64_t{picture.width} * picture.height;
+        if (pixels == 0 || pixels > pack_fuzz::kMaxPixels || picture.pixels.size() != pixels) {
+            std::abort();
+        }
+    });
+    return 0;
+}
