@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <time.h>
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -59,13 +60,16 @@ WindowRect RectOf(const OverlayLayout& layout) {
 
 class Player {
   public:
-    Player(Display* display, const PlaybackSettings& settings, std::vector<DisplayEntry> displays)
+    Player(Display* display, const PlaybackSettings& settings, std::vector<DisplayEntry> displays,
+           std::string archivePath)
         : display_(display),
           settings_(settings),
           displays_(std::move(displays)),
+          archivePath_(std::move(archivePath)),
           window_(display, settings) {}
 
     int Run();
+    PlayerFailure failure;  // what ended the player, when Run returned 1
 
   private:
     WindowRect Layout() const {
@@ -80,6 +84,8 @@ class Player {
     Display* display_;
     PlaybackSettings settings_;
     std::vector<DisplayEntry> displays_;
+    std::string archivePath_;
+    std::atomic<bool> failed_{false};  // set by the worker once `failure` is written
     OverlayWindow window_;
     std::unique_ptr<PicturePresenter> presenter_;
     PictureHandover handover_;
@@ -151,8 +157,8 @@ int Player::Run() {
     const std::string className(FindResourceString(kStringTable, IDS_WINDOW_CLASS));
     const WindowRect rect = Layout();
     if (!window_.Create(rect, title, className)) {
-        std::fprintf(stderr, "noctiva: the X server offers no 32-bit TrueColor visual\n");
-        return 0;
+        failure = PlaybackFailure("the X server offers no 32-bit TrueColor visual");
+        return 1;
     }
     if (!CompositorRunning(display_)) {
         std::fprintf(stderr,
@@ -162,8 +168,9 @@ int Player::Run() {
     presenter_ =
         std::make_unique<PicturePresenter>(display_, window_.ArgbVisual(), window_.Handle());
     if (!SizePicture(rect)) {
-        std::fprintf(stderr, "noctiva: no memory for a %dx%d picture\n", rect.width, rect.height);
-        return 0;
+        failure = PlaybackFailure("no memory for a " + std::to_string(rect.width) + "x" +
+                                  std::to_string(rect.height) + " picture");
+        return 1;
     }
     XFlush(display_);
 
@@ -173,7 +180,13 @@ int Player::Run() {
     // that a busy machine starves neither of them.)
     setpriority(PRIO_PROCESS, 0, 19);
 #endif
-    worker_ = std::make_unique<PlaybackThread>(ArchivePathBesideExecutable(), settings_, handover_);
+    // The worker's run ends on a failure; the loop then ends too and the failure is told.
+    worker_ = std::make_unique<PlaybackThread>(archivePath_, settings_, handover_,
+                                               [this](const PlayerFailure& reason) {
+                                                   failure = reason;
+                                                   failed_ = true;
+                                                   handover_.WakeUp();
+                                               });
     worker_->Start(displays_);
     rate_.meter.Start();
 #if defined(NOCTIVA_MEASURE)
@@ -185,6 +198,7 @@ int Player::Run() {
                      {handover_.WakeDescriptor(), POLLIN, 0}};
     while (HandleEvents()) {
         if (handover_.TakeWakeUp()) {
+            if (failed_) break;
             PresentPicture();
             continue;  // presenting read replies and perhaps events: look at those first
         }
@@ -200,13 +214,16 @@ int Player::Run() {
 #if defined(NOCTIVA_MEASURE)
     measurement_.Report();
 #endif
-    return 0;
+    return failed_ ? 1 : 0;
 }
 
 }  // namespace
 
 int RunPlayback(Display* display, const PlaybackSettings& settings,
-                std::vector<DisplayEntry> displays) {
-    Player player(display, settings, std::move(displays));
-    return player.Run();
+                std::vector<DisplayEntry> displays, const std::string& archivePath,
+                PlayerFailure& failure) {
+    Player player(display, settings, std::move(displays), archivePath);
+    const int status = player.Run();
+    failure = player.failure;
+    return status;
 }
