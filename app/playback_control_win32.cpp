@@ -3,6 +3,7 @@
 #include <process.h>
 
 #include "app/app_state_win32.h"
+#include "app/failure_notice_win32.h"
 #include "app/process_exit_win32.h"
 #include "render/overlay_layout.h"
 #include "render/placement_win32.h"
@@ -29,11 +30,10 @@ void MakePictureSurface() {
     EnterCriticalSection(&g_app.pictureLock);
     if (g_app.pictureSurface) g_app.pictureSurface->Release();
     g_app.pictureSurface = nullptr;
-    if (FAILED(g_app.device->CreateOffscreenPlainSurface(
-            static_cast<UINT>(g_app.windowSize.cx), static_cast<UINT>(g_app.windowSize.cy),
-            D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &g_app.pictureSurface, nullptr))) {
-        EndProcessNow();
-    }
+    const HRESULT made = g_app.device->CreateOffscreenPlainSurface(
+        static_cast<UINT>(g_app.windowSize.cx), static_cast<UINT>(g_app.windowSize.cy),
+        D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &g_app.pictureSurface, nullptr);
+    if (FAILED(made)) EndWithFailure(DeviceFailure("the picture surface cannot be made", made));
     LeaveCriticalSection(&g_app.pictureLock);
 }
 

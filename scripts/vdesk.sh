@@ -7,8 +7,9 @@
 #
 # --no-wine leaves Wine out (the Linux player's runs): no prefix, no wineserver.
 # --no-compositor starts no xcompmgr: windows with alpha then show their pixels opaque.
-# The command sees DISPLAY, WINEPREFIX, WINEDEBUG and LANG=ja_JP.UTF-8 (for Wine's Japanese
-# dialog texts), plus NOCTIVA_DESKTOP_SIZE and NOCTIVA_BACKGROUND. Its exit status is returned.
+# The command sees DISPLAY, WINEPREFIX, WINEDEBUG and LANG=ja_JP.UTF-8 (Wine's and the players'
+# Japanese texts; NOCTIVA_LANG=en_US.UTF-8 chooses English instead), plus NOCTIVA_DESKTOP_SIZE
+# and NOCTIVA_BACKGROUND. Its exit status is returned.
 set -euo pipefail
 
 size=1280x720
@@ -86,6 +87,6 @@ sleep 1 # let the compositor paint the desktop once
 
 export NOCTIVA_DESKTOP_SIZE=$size NOCTIVA_BACKGROUND=$background
 status=0
-env LANG=ja_JP.UTF-8 "$@" || status=$?
+env LANG="${NOCTIVA_LANG:-ja_JP.UTF-8}" "$@" || status=$?
 if ((wine)); then wineserver -k >/dev/null 2>&1 || true; fi
 exit $status
