@@ -56,10 +56,11 @@ void LeaveHeldPictureLock() {
     }
 }
 
-// True once no worker runs: it had ended, never started, or ended within the time given.
+// True once no worker runs: it had ended, never started, or ended within the time given. A
+// worker that was not started as the player starts it cannot be waited for.
 bool StopWorker() {
     g_app.running = false;
-    if (!g_app.workerThread) return true;
+    if (!g_app.workerThread) return !PlaybackWorkerAlive();
     if (WaitForSingleObject(g_app.workerThread, kWorkerStopMs) != WAIT_OBJECT_0) return false;
     CloseHandle(g_app.workerThread);
     g_app.workerThread = nullptr;
@@ -79,14 +80,16 @@ void Tell(const PlayerFailure& failure) {
     g_teller(caption.c_str(), text.c_str());
 }
 
-[[noreturn]] void EndWorkerWithFailure(const PlayerFailure& failure) {
-    Record(failure);
+void ReleaseWhatThisThreadHolds() {
     if (t_release) t_release(t_releaseContext);
     t_release = nullptr;
-    if (!g_app.window) {
-        Tell(failure);
-        EndProcessWith(1);
-    }
+}
+
+// The player's worker hands the failure to the main thread, which has the window and joins the
+// worker when the window closes.
+[[noreturn]] void EndWorkerWithFailure(const PlayerFailure& failure) {
+    Record(failure);
+    ReleaseWhatThisThreadHolds();
     NoteWorkerEnded();
     PostMessageW(g_app.window, WM_CLOSE, 0, 0);
     _endthreadex(1);
@@ -97,9 +100,11 @@ void Tell(const PlayerFailure& failure) {
 
 void EndWithFailure(const PlayerFailure& failure) {
     LeaveHeldPictureLock();
-    if (CallerIsPlaybackWorker()) EndWorkerWithFailure(failure);
-
+    if (CallerIsPlaybackWorker() && g_app.workerThread && g_app.window) {
+        EndWorkerWithFailure(failure);
+    }
     Record(failure);
+    ReleaseWhatThisThreadHolds();
     const PlayerFailure& told = g_recordedFailure;  // the first one, if another came before
     if (StopWorker()) {
         Release(g_app.pictureSurface);
@@ -137,7 +142,9 @@ bool TakeRecordedFailure(PlayerFailure& failure) {
 }
 
 std::wstring FailureMessageText(const PlayerFailure& failure) {
-    const std::wstring pattern = LoadText(FailureMessageId(failure.kind));
+    std::wstring pattern = LoadText(FailureMessageId(failure.kind));
+    // A program without the player's strings still says what happened.
+    if (pattern.empty()) pattern = failure.file.empty() ? L"%2" : L"%1: %2";
     const std::wstring file = WideFromUtf8(failure.file);
     const std::wstring reason = WideFromUtf8(failure.reason);
     return FillFailureMessage<wchar_t>(pattern, file, reason);

@@ -12,8 +12,9 @@
 //    turn, for a limited time), releases the picture surface, the device and the Direct3D object
 //    once no worker can use them, destroys the overlay window, shows the message box and ends
 //    the process with status 1; the exit-time clean-up still runs.
-// A worker without an overlay window to close (a test program) tells and ends the process
-// itself.
+// A worker that the player did not start (test programs run RunPlayback on threads of their
+// own) tells and ends the process itself; what other threads still use is then left to the
+// exit-time clean-up.
 #pragma once
 
 #include <windows.h>

@@ -13,8 +13,11 @@
 void StartPlaybackWorker() {
     g_app.running = true;
     NoteWorkerStarting();
-    g_app.workerThread =
-        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, PlaybackWorker, nullptr, 0, nullptr));
+    // Started once its handle is stored: a failure on its first instructions hands itself to the
+    // main thread by that handle.
+    g_app.workerThread = reinterpret_cast<HANDLE>(
+        _beginthreadex(nullptr, 0, PlaybackWorker, nullptr, CREATE_SUSPENDED, nullptr));
+    if (g_app.workerThread) ResumeThread(g_app.workerThread);
 }
 
 void StopPlaybackWorker() {

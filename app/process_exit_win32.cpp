@@ -77,6 +77,10 @@ void EndProcessWith(int status) {
     std::exit(status);
 }
 
+bool PlaybackWorkerAlive() {
+    return g_workerAlive.load();
+}
+
 bool CallerIsPlaybackWorker() {
     return g_workerAlive.load() && g_workerThreadId.load() == GetCurrentThreadId();
 }

@@ -37,6 +37,8 @@ ExitPlan PlanExit(bool callerIsWorker, bool workerAlive, bool lockTaken);
 
 // True on the playback worker while it lives (between NoteWorkerStarted and NoteWorkerEnded).
 bool CallerIsPlaybackWorker();
+// True while a worker lives, or is about to (NoteWorkerStarting).
+bool PlaybackWorkerAlive();
 
 // The worker marks its life span around every use of the shared device objects. The start-up
 // may call NoteWorkerStarting() just before it starts the thread, to cover the moments before
