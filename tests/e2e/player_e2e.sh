@@ -14,6 +14,9 @@
 #                   the same
 #   missing-archive no vek.bin beside the player: after "実行" a message box tells it and the
 #                   player waits on it; Return closes it and the player ends with status 1
+#   bad-archive     an archive whose frame 1 is damaged, given as an absolute argument: the
+#                   overlay plays frame 0, then the worker's failure closes it and a message box
+#                   tells it; Return closes the box and the player ends with status 1
 #   fps-label       "FPS表示(&F)" ticked: a yellow label on an opaque black box at the top left
 #   steady-frames   the measurement build, uncapped, on frames of an odd size: after the first
 #                   frame the worker makes no heap allocation and the device creates nothing
@@ -99,6 +102,12 @@ case "$scenario" in
   missing-archive)
     dir=$(player_folder player "")
     start_and_wait_dialog "$dir"
+    press "$dialog" Return
+    expect_failure_told "$e2e_out/failure.png"
+    ;;
+  bad-archive)
+    dir=$(player_folder player "")
+    start_and_wait_dialog "$dir" "$(cd "$here/../data/archives" && pwd)/bad-adler.vek"
     press "$dialog" Return
     expect_failure_told "$e2e_out/failure.png"
     ;;
