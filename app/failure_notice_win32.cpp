@@ -105,15 +105,18 @@ void EndWithFailure(const PlayerFailure& failure) {
     }
     Record(failure);
     ReleaseWhatThisThreadHolds();
-    const PlayerFailure& told = g_recordedFailure;  // the first one, if another came before
-    if (StopWorker()) {
+    const bool workerGone = StopWorker();
+    PlayerFailure told = failure;
+    TakeRecordedFailure(told);  // the first one, when the worker's came before
+    if (workerGone) {
         Release(g_app.pictureSurface);
         Release(g_app.device);
         Release(g_app.direct3D);
         // Its end would join the worker: only once the worker is gone.
         if (g_app.window) DestroyWindow(g_app.window);
     } else if (g_app.window) {
-        ShowWindow(g_app.window, SW_HIDE);
+        // Posted: the window's thread may be this one or one that is busy elsewhere.
+        ShowWindowAsync(g_app.window, SW_HIDE);
     }
     g_app.window = nullptr;
     // The window's end posted the quit message, which would end the message box at once.
