@@ -32,6 +32,7 @@ ArchiveChoice<char> ArchiveFromCommandLine(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");  // the label's decimal separator and the texts' language
+    if (ShowRequestedFailureNotice()) return 0;  // this process only tells a failure
     const ArchiveChoice<char> archive = ArchiveFromCommandLine(argc, argv);
     if (archive.tooMany) {
         TellFailure(ArgumentsFailure(archive.count));

@@ -36,6 +36,29 @@ std::string FailureLine(const PlayerFailure& failure) {
     return failure.file.empty() ? failure.reason : failure.file + ": " + failure.reason;
 }
 
+const char* FailureKindName(FailureKind kind) {
+    switch (kind) {
+        case FailureKind::Archive:
+            return "archive";
+        case FailureKind::Arguments:
+            return "arguments";
+        case FailureKind::Playback:
+            break;
+    }
+    return "playback";
+}
+
+bool FailureKindFromName(std::string_view name, FailureKind& kind) {
+    for (FailureKind known :
+         {FailureKind::Archive, FailureKind::Playback, FailureKind::Arguments}) {
+        if (name == FailureKindName(known)) {
+            kind = known;
+            return true;
+        }
+    }
+    return false;
+}
+
 int32_t FailureMessageId(FailureKind kind) {
     switch (kind) {
         case FailureKind::Archive:

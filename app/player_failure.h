@@ -30,6 +30,10 @@ bool ArchiveCanBeOpened(const wchar_t* path, const std::string& shownPath, Playe
 // The line for standard error: "FILE: REASON", or the reason alone.
 std::string FailureLine(const PlayerFailure& failure);
 
+// A kind's name ("archive", "playback", "arguments") and back; false for an unknown name.
+const char* FailureKindName(FailureKind kind);
+bool FailureKindFromName(std::string_view name, FailureKind& kind);
+
 // The string-table entry of the message for a kind of failure.
 int32_t FailureMessageId(FailureKind kind);
 

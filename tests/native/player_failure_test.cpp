@@ -133,6 +133,16 @@ TEST(FailureMessage, PatternsTakeTheFileAndTheReason) {
     EXPECT_EQ(FailureLine(ArchiveFailure("/a/vek.bin", "not found")), "/a/vek.bin: not found");
     EXPECT_EQ(FailureLine(PlaybackFailure("no memory")), "no memory");
     EXPECT_EQ(FailureLine(ArgumentsFailure(3)), "3 archives given; at most one can be played");
+
+    // The kind travels by name to the process that shows the Linux dialog.
+    for (FailureKind kind : {FailureKind::Archive, FailureKind::Playback, FailureKind::Arguments}) {
+        FailureKind back = FailureKind::Playback;
+        EXPECT_TRUE(FailureKindFromName(FailureKindName(kind), back)) << FailureKindName(kind);
+        EXPECT_EQ(back, kind) << FailureKindName(kind);
+    }
+    FailureKind unchanged = FailureKind::Arguments;
+    EXPECT_FALSE(FailureKindFromName("Archive", unchanged));
+    EXPECT_EQ(unchanged, FailureKind::Arguments);
 }
 
 }  // namespace
