@@ -4,11 +4,16 @@
 // The platform headers below need the types of <windows.h>.
 #include <d3d9.h>
 #include <imm.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "app/app_state_win32.h"
+#include "app/archive_argument.h"
+#include "app/failure_notice_win32.h"
 #if defined(NOCTIVA_MEASURE)
 #include "app/measure_counters_win32.h"
 #endif
@@ -19,6 +24,7 @@
 #include "app/process_setup_win32.h"
 #include "app/resource_sampler_win32.h"
 #include "render/device_win32.h"
+#include "render/playback_worker_win32.h"
 #include "resources/resource.h"
 #include "settings/monitor_list_win32.h"
 #include "settings/settings_dialog_win32.h"
@@ -40,10 +46,25 @@ void CreateDirect3DObjects() {
     p.Windowed = TRUE;
     const PlayerDevice made = CreatePlayerDevice(g_app.window, p, FindDirect3DCreate9Ex());
     g_app.direct3D = made.direct3D;
-    if (!g_app.direct3D) EndProcessNow();
+    if (!g_app.direct3D) EndWithFailure(PlaybackFailure("Direct3D 9 is not available"));
     g_app.device = made.device;
-    if (!g_app.device) EndProcessNow();
+    if (!g_app.device) EndWithFailure(PlaybackFailure("the graphics device cannot be made"));
     MakePictureSurface();
+}
+
+// `noctiva.exe [ARCHIVE]`, as a shortcut or a file dropped onto the program gives it: the
+// archive named, from the current directory when relative, or vek.bin beside the program.
+ArchiveChoice<wchar_t> ArchiveFromCommandLine() {
+    int count = 0;
+    wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::wstring> arguments;
+    for (int i = 1; words && i < count; ++i) arguments.emplace_back(words[i]);
+    if (words) LocalFree(words);
+    wchar_t directory[MAX_PATH] = {};
+    if (GetCurrentDirectoryW(MAX_PATH, directory) >= MAX_PATH) directory[0] = L'\0';
+    wchar_t executable[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, executable, MAX_PATH);
+    return ChooseArchive<wchar_t>(arguments, directory, ArchivePathBeside(executable));
 }
 
 #if defined(NOCTIVA_MEASURE)
@@ -101,11 +122,21 @@ void ReportMeasurement() {
 
 // The main routine proper; its result is the process's exit status.
 int RunPlayer(int showCommand) {
+    const ArchiveChoice<wchar_t> archive = ArchiveFromCommandLine();
+    if (archive.tooMany) EndWithFailure(ArgumentsFailure(archive.count));
     if (RunSettingsDialog() == IDCANCEL) return 0;
+    // Looked at before anything is shown: a missing archive is told without an overlay.
+    PlayerFailure failure;
+    if (!ArchiveCanBeOpened(archive.path.c_str(), Utf8FromWide(archive.path), failure)) {
+        EndWithFailure(failure);
+    }
+    ChoosePlaybackArchive(archive.path);
 
     LoadStringW(g_app.moduleHandle, IDS_WINDOW_TITLE, g_app.windowTitle, 100);
     LoadStringW(g_app.moduleHandle, IDS_WINDOW_CLASS, g_app.windowClassName, 100);
-    if (!CreateOverlayWindow(showCommand)) return 0;
+    if (!CreateOverlayWindow(showCommand)) {
+        EndWithFailure(PlaybackFailure("the overlay window cannot be made"));
+    }
 
     SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS);
     ImmAssociateContext(g_app.window, nullptr);
@@ -125,7 +156,7 @@ int RunPlayer(int showCommand) {
 #if defined(NOCTIVA_MEASURE)
     StartMeasurement();
     std::atexit(ReportMeasurement);
-    return RunPresentationLoop(kLoopWaiting, g_app.frameReady, [&state] {
+    const int status = RunPresentationLoop(kLoopWaiting, g_app.frameReady, [&state] {
         ++measurement.presented;
         if (g_app.windowSize.cx != measurement.size.cx ||
             g_app.windowSize.cy != measurement.size.cy) {
@@ -136,9 +167,12 @@ int RunPlayer(int showCommand) {
         return PresentSurface(state);
     });
 #else
-    return RunPresentationLoop(kLoopWaiting, g_app.frameReady,
-                               [&state] { return PresentSurface(state); });
+    const int status = RunPresentationLoop(kLoopWaiting, g_app.frameReady,
+                                           [&state] { return PresentSurface(state); });
 #endif
+    // A worker that failed closed the window to end the loop; the failure is told here.
+    if (TakeRecordedFailure(failure)) EndWithFailure(failure);
+    return status;
 }
 
 }  // namespace

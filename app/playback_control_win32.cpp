@@ -3,6 +3,7 @@
 #include <process.h>
 
 #include "app/app_state_win32.h"
+#include "app/failure_notice_win32.h"
 #include "app/process_exit_win32.h"
 #include "render/overlay_layout.h"
 #include "render/placement_win32.h"
@@ -12,8 +13,11 @@
 void StartPlaybackWorker() {
     g_app.running = true;
     NoteWorkerStarting();
-    g_app.workerThread =
-        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, PlaybackWorker, nullptr, 0, nullptr));
+    // Started once its handle is stored: a failure on its first instructions hands itself to the
+    // main thread by that handle.
+    g_app.workerThread = reinterpret_cast<HANDLE>(
+        _beginthreadex(nullptr, 0, PlaybackWorker, nullptr, CREATE_SUSPENDED, nullptr));
+    if (g_app.workerThread) ResumeThread(g_app.workerThread);
 }
 
 void StopPlaybackWorker() {
@@ -29,11 +33,10 @@ void MakePictureSurface() {
     EnterCriticalSection(&g_app.pictureLock);
     if (g_app.pictureSurface) g_app.pictureSurface->Release();
     g_app.pictureSurface = nullptr;
-    if (FAILED(g_app.device->CreateOffscreenPlainSurface(
-            static_cast<UINT>(g_app.windowSize.cx), static_cast<UINT>(g_app.windowSize.cy),
-            D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &g_app.pictureSurface, nullptr))) {
-        EndProcessNow();
-    }
+    const HRESULT made = g_app.device->CreateOffscreenPlainSurface(
+        static_cast<UINT>(g_app.windowSize.cx), static_cast<UINT>(g_app.windowSize.cy),
+        D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &g_app.pictureSurface, nullptr);
+    if (FAILED(made)) EndWithFailure(DeviceFailure("the picture surface cannot be made", made));
     LeaveCriticalSection(&g_app.pictureLock);
 }
 

@@ -3,8 +3,8 @@
 #include <mmsystem.h>
 
 #include "app/app_state_win32.h"
+#include "app/failure_notice_win32.h"
 #include "app/fps_label_win32.h"
-#include "app/process_exit_win32.h"
 
 namespace {
 
@@ -59,7 +59,8 @@ bool PresentSurface(PresentationState& state) {
     if (state.firstPicture) state.shownRate = state.meter.rate;
 
     HDC surfaceDC = nullptr;
-    if (FAILED(g_app.pictureSurface->GetDC(&surfaceDC))) EndProcessNow();
+    const HRESULT taken = g_app.pictureSurface->GetDC(&surfaceDC);
+    if (FAILED(taken)) EndWithFailure(DeviceFailure("the picture cannot be drawn", taken));
     if (g_app.settings.showFps) DrawFpsLabel(surfaceDC, state.shownRate);
 
     POINT source{0, 0};
@@ -73,7 +74,8 @@ bool PresentSurface(PresentationState& state) {
         DestroyWindow(g_app.window);  // joins the worker: the lock must be free here
         return false;
     }
-    if (FAILED(g_app.pictureSurface->ReleaseDC(surfaceDC))) EndProcessNow();
+    const HRESULT given = g_app.pictureSurface->ReleaseDC(surfaceDC);
+    if (FAILED(given)) EndWithFailure(DeviceFailure("the picture cannot be given back", given));
     LeaveCriticalSection(&g_app.pictureLock);
 
     AfterPicturePresented(state, MillisecondsNow);

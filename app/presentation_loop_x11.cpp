@@ -5,6 +5,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -71,13 +72,16 @@ constexpr uint32_t kLayoutSettleMs = 100;
 
 class Player {
   public:
-    Player(Display* display, const PlaybackSettings& settings, std::vector<DisplayEntry> displays)
+    Player(Display* display, const PlaybackSettings& settings, std::vector<DisplayEntry> displays,
+           std::string archivePath)
         : display_(display),
           settings_(settings),
           displays_(std::move(displays)),
+          archivePath_(std::move(archivePath)),
           window_(display, settings) {}
 
     int Run();
+    PlayerFailure failure;  // what ended the player, when Run returned 1
 
   private:
     WindowRect Layout() const {
@@ -99,6 +103,8 @@ class Player {
     Display* display_;
     PlaybackSettings settings_;
     std::vector<DisplayEntry> displays_;
+    std::string archivePath_;
+    std::atomic<bool> failed_{false};  // set by the worker once `failure` is written
     OverlayWindow window_;
     std::unique_ptr<DesktopWatch> watch_;
     std::unique_ptr<PicturePresenter> presenter_;
@@ -282,7 +288,7 @@ bool Player::Start() {
     const std::string className(FindResourceString(kStringTable, IDS_WINDOW_CLASS));
     const WindowRect rect = Layout();
     if (!window_.Create(rect, title, className)) {
-        std::fprintf(stderr, "noctiva: the X server offers no 32-bit or 24-bit TrueColor visual\n");
+        failure = PlaybackFailure("the X server offers no 32-bit or 24-bit TrueColor visual");
         return false;
     }
     watch_ = std::make_unique<DesktopWatch>(display_, window_.Handle());
@@ -293,17 +299,24 @@ bool Player::Start() {
     presenter_ = std::make_unique<PicturePresenter>(display_, window_.PictureVisual(),
                                                     window_.Depth(), window_.Handle());
     if (!SizePicture(rect)) {
-        std::fprintf(stderr, "noctiva: no memory for a %dx%d picture\n", rect.width, rect.height);
+        failure = PlaybackFailure("no memory for a " + std::to_string(rect.width) + "x" +
+                                  std::to_string(rect.height) + " picture");
         return false;
     }
-    worker_ = std::make_unique<PlaybackThread>(ArchivePathBesideExecutable(), settings_, handover_);
+    // The worker's run ends on a failure; the loop then ends too and the failure is told.
+    worker_ = std::make_unique<PlaybackThread>(archivePath_, settings_, handover_,
+                                               [this](const PlayerFailure& reason) {
+                                                   failure = reason;
+                                                   failed_ = true;
+                                                   handover_.WakeUp();
+                                               });
     UpdateCover();
     XFlush(display_);
     return true;
 }
 
 int Player::Run() {
-    if (!Start()) return 0;
+    if (!Start()) return 1;
 #if !defined(NOCTIVA_MEASURE)
     // The whole player yields to every other program, as the Windows one runs at idle priority.
     // (The measurement build keeps the normal priority, as Wine runs the Windows player, so
@@ -321,6 +334,7 @@ int Player::Run() {
                      {handover_.WakeDescriptor(), POLLIN, 0}};
     while (HandleEvents()) {
         if (handover_.TakeWakeUp()) {
+            if (failed_) break;
             PresentPicture();
             continue;  // presenting read replies and perhaps events: look at those first
         }
@@ -331,13 +345,16 @@ int Player::Run() {
 #if defined(NOCTIVA_MEASURE)
     measurement_.Report();
 #endif
-    return 0;
+    return failed_ ? 1 : 0;
 }
 
 }  // namespace
 
 int RunPlayback(Display* display, const PlaybackSettings& settings,
-                std::vector<DisplayEntry> displays) {
-    Player player(display, settings, std::move(displays));
-    return player.Run();
+                std::vector<DisplayEntry> displays, const std::string& archivePath,
+                PlayerFailure& failure) {
+    Player player(display, settings, std::move(displays), archivePath);
+    const int status = player.Run();
+    failure = player.failure;
+    return status;
 }

@@ -68,9 +68,21 @@ ExitPlan PlanExit(bool callerIsWorker, bool workerAlive, bool lockTaken) {
 }
 
 void EndProcessNow() {
+    EndProcessWith(0);
+}
+
+void EndProcessWith(int status) {
     t_ending = true;
     g_threadsEnding.fetch_add(1);
-    std::exit(0);
+    std::exit(status);
+}
+
+bool PlaybackWorkerAlive() {
+    return g_workerAlive.load();
+}
+
+bool CallerIsPlaybackWorker() {
+    return g_workerAlive.load() && g_workerThreadId.load() == GetCurrentThreadId();
 }
 
 void NoteWorkerStarting() {

@@ -31,6 +31,14 @@ ExitPlan PlanExit(bool callerIsWorker, bool workerAlive, bool lockTaken);
 // Ends the process with status 0 from any thread. Use it for every immediate exit, so that a
 // clean-up running on the other thread need not wait for a lock that this thread holds.
 [[noreturn]] void EndProcessNow();
+// The same with another status; failures end through EndWithFailure (failure_notice_win32.h),
+// which tells the user first and ends with 1.
+[[noreturn]] void EndProcessWith(int status);
+
+// True on the playback worker while it lives (between NoteWorkerStarted and NoteWorkerEnded).
+bool CallerIsPlaybackWorker();
+// True while a worker lives, or is about to (NoteWorkerStarting).
+bool PlaybackWorkerAlive();
 
 // The worker marks its life span around every use of the shared device objects. The start-up
 // may call NoteWorkerStarting() just before it starts the thread, to cover the moments before

@@ -30,6 +30,10 @@ bool ArchiveFileSize(ArchiveFileHandle file, uint64_t& size);
 
 void CloseArchiveFile(ArchiveFileHandle file);
 
+// True when anything (a file, a folder) is at the path, readable or not: tells a missing archive
+// from one that cannot be opened.
+bool ArchiveFileExists(const wchar_t* path);
+
 // A path from the command line or the C library (UTF-8 natively, the ANSI code page on
 // Windows) as the wide string that OpenArchiveFile takes.
 std::wstring WidePathFromNative(const std::string& path);

@@ -109,6 +109,14 @@ void CloseArchiveFile(ArchiveFileHandle file) {
     if (file != kInvalidArchiveFile) ::close(Descriptor(file));
 }
 
+bool ArchiveFileExists(const wchar_t* path) {
+    std::string narrow;
+    if (path == nullptr || !Utf8FromWide(path, narrow) || narrow.empty()) return false;
+    struct stat info {};
+    // A path that cannot be looked at (a folder without search rights) is not called missing.
+    return ::stat(narrow.c_str(), &info) == 0 || errno != ENOENT;
+}
+
 std::wstring WidePathFromNative(const std::string& path) {
     // Decode UTF-8; a byte that does not start a complete sequence becomes U+FFFD, so that the
     // open fails rather than reaching a different file.

@@ -51,6 +51,15 @@ void CloseArchiveFile(ArchiveFileHandle file) {
     if (file != kInvalidArchiveFile) CloseHandle(AsHandle(file));
 }
 
+bool ArchiveFileExists(const wchar_t* path) {
+    if (path == nullptr || *path == L'\0') return false;
+    if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) return true;
+    // Only a missing file or folder is called missing; a refused look is not.
+    const DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND &&
+           error != ERROR_INVALID_NAME && error != ERROR_BAD_NETPATH;
+}
+
 std::wstring WidePathFromNative(const std::string& path) {
     // Command-line arguments and the C library's file names use the ANSI code page here.
     if (path.empty()) return {};

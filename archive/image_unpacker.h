@@ -102,6 +102,8 @@ class ImageUnpacker : public ImagePackerBase {
     bool Open(const wchar_t* path);
     bool Open(const std::wstring& path) { return Open(path.c_str()); }
     OpenStatus TryOpen(const wchar_t* path);
+    // Gives the file back and forgets the header and index, as a reader that never opened.
+    void Close() { Reset(); }
 
     uint32_t Width() const { return header.width; }
     uint32_t Height() const { return header.height; }

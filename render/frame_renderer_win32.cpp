@@ -1,16 +1,16 @@
 #include "render/frame_renderer_win32.h"
 
-#include "app/process_exit_win32.h"
+#include "app/failure_notice_win32.h"
 
 namespace {
 
 void Check(HRESULT hr) {
-    if (FAILED(hr)) EndProcessNow();
+    if (FAILED(hr)) EndWithFailure(DeviceFailure("a graphics device call failed", hr));
 }
 
 TexturedQuad* RequireQuad(IDirect3DDevice9* device, int32_t width, int32_t height) {
     TexturedQuad* quad = CreateTexturedQuad(device, width, height);
-    if (quad == nullptr) EndProcessNow();
+    if (quad == nullptr) EndWithFailure(DeviceFailure("a texture cannot be made", E_FAIL));
     return quad;
 }
 

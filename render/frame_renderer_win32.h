@@ -1,5 +1,6 @@
 // The worker's Direct3D 9 side: device set-up, per-frame rendering, hand-over of the finished
-// picture and the release at the end of the run. A device failure ends the process (status 0).
+// picture and the release at the end of the run. A device failure ends the player through
+// EndWithFailure.
 #pragma once
 
 #include <d3d9.h>

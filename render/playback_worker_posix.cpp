@@ -10,6 +10,7 @@
 #include <new>
 
 #include "app/frame_clock.h"
+#include "archive/archive_failure.h"
 #include "archive/frame_repeat.h"
 #include "archive/image_unpacker.h"
 #include "render/frame_turn.h"
@@ -44,10 +45,15 @@ bool PictureHandover::TakeWakeUp() {
     return read(wakeFd_, &count, sizeof count) == ssize_t(sizeof count) && count > 0;
 }
 
-void EndPlayerForArchive(const std::string& reason) {
-    std::fprintf(stderr, "noctiva: %s\n", reason.c_str());
+void PictureHandover::WakeUp() {
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(wakeFd_, &one, sizeof one);
+}
+
+void EndPlayerForArchive(const PlayerFailure& failure) {
+    std::fprintf(stderr, "noctiva: %s\n", FailureLine(failure).c_str());
     std::fflush(stderr);
-    _exit(0);  // at once, from whichever thread: the other thread may be inside Xlib
+    _exit(1);  // at once, from whichever thread: the other thread may be inside Xlib
 }
 
 PlaybackThread::PlaybackThread(std::string archivePath, const PlaybackSettings& settings,
@@ -134,9 +140,14 @@ void PlaybackThread::Run() {
     const std::string& name = archivePath_;
     try {
         ImageUnpacker unpacker;
-        const OpenStatus opened = unpacker.TryOpen(WidePathFromNative(archivePath_).c_str());
+        const std::wstring widePath = WidePathFromNative(archivePath_);
+        const OpenStatus opened = unpacker.TryOpen(widePath.c_str());
         if (opened != OpenStatus::Ok) {
-            return onFailure_(name + ": " + DescribeOpenStatus(opened));
+            return onFailure_(ArchiveFailure(name, OpenFailureReasonFor(widePath.c_str(), opened)));
+        }
+        if (unpacker.FrameCount() == 0) {
+            unpacker.Close();
+            return onFailure_(ArchiveFailure(name, kNoFramesReason));
         }
         const int32_t W = int32_t(unpacker.Width());
         const int32_t H = int32_t(unpacker.Height());
@@ -164,8 +175,9 @@ void PlaybackThread::Run() {
                 const int64_t start = ClockCounter();
                 const FrameStatus status = unpacker.TryReadFrame(uint32_t(frameIndex), frame);
                 if (!status.Ok()) {
-                    return onFailure_(name + ": frame " + std::to_string(frameIndex) + ": " +
-                                      DescribeFrameStatus(status));
+                    unpacker.Close();  // given back before the failure is told
+                    return onFailure_(
+                        ArchiveFailure(name, FrameFailureReason(uint32_t(frameIndex), status)));
                 }
                 shownFrame = frameIndex;
                 if (!canvas.picture.empty()) {
@@ -186,7 +198,7 @@ void PlaybackThread::Run() {
             ++turns_;
         }
     } catch (const std::bad_alloc&) {
-        onFailure_(name + ": not enough memory for the picture");
+        onFailure_(PlaybackFailure("not enough memory for the picture"));
     }
 }
 

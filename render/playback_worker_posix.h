@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/player_failure.h"
 #include "settings/monitor_list.h"
 #include "settings/playback_settings.h"
 
@@ -37,6 +38,9 @@ class PictureHandover {
     // Main thread: true when pictures were handed over since the last call. Counts nothing.
     bool TakeWakeUp();
 
+    // Wakes the loop without a picture (the worker's run has ended on a failure).
+    void WakeUp();
+
   private:
     std::mutex lock_;
     uint32_t* target_ = nullptr;
@@ -45,15 +49,15 @@ class PictureHandover {
     int wakeFd_ = -1;
 };
 
-// Prints "noctiva: REASON" on standard error and ends the process with status 0 at once, as
-// every failure to read the archive ends the player.
-[[noreturn]] void EndPlayerForArchive(const std::string& reason);
+// Prints "noctiva: FILE: REASON" on standard error and ends the process with status 1 at once.
+[[noreturn]] void EndPlayerForArchive(const PlayerFailure& failure);
 
 class PlaybackThread {
   public:
-    // Called on the worker with a one-line reason when the archive cannot be read. The default
-    // is EndPlayerForArchive; a handler that returns ends the worker's run.
-    using FailureHandler = std::function<void(const std::string&)>;
+    // Called on the worker when the archive cannot be read or memory runs out, with the reason
+    // in vektool's words. The default is EndPlayerForArchive; a handler that returns ends the
+    // worker's run, which gives the archive back.
+    using FailureHandler = std::function<void(const PlayerFailure&)>;
 
     PlaybackThread(std::string archivePath, const PlaybackSettings& settings,
                    PictureHandover& handover, FailureHandler onFailure = EndPlayerForArchive);

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "app/app_state_win32.h"
+#include "app/failure_notice_win32.h"
 #include "app/frame_clock.h"
 #include "app/process_exit_win32.h"
+#include "archive/archive_failure.h"
 #include "archive/frame_repeat.h"
 #include "archive/image_unpacker.h"
 #include "render/compose.h"
@@ -18,6 +20,8 @@
 #include "render/placement.h"
 
 namespace {
+
+std::wstring g_archivePath;  // empty: vek.bin beside the executable
 
 PictureOutput AppPictureOutput() {
     PictureOutput output;
@@ -36,6 +40,7 @@ int32_t StartingFrame(int32_t reached, int32_t frameCount) {
 }
 
 struct Playback {
+    const std::string& shownPath;  // the archive's path in messages
     ImageUnpacker& unpacker;
     int32_t W, H;
     const PictureOutput& output;
@@ -48,7 +53,11 @@ struct Playback {
 // Read, compose, render and hand over one frame.
 void ShowFrame(const Playback& p, int32_t frameIndex) {
     const PlaybackSettings& settings = g_app.settings;
-    p.unpacker.ReadFrame(uint32_t(frameIndex), p.frame);
+    const FrameStatus status = p.unpacker.TryReadFrame(uint32_t(frameIndex), p.frame);
+    if (!status.Ok()) {
+        EndWithFailure(
+            ArchiveFailure(p.shownPath, FrameFailureReason(uint32_t(frameIndex), status)));
+    }
     if (p.hooks && p.hooks->frameRead) p.hooks->frameRead(p.hooks->context, frameIndex);
     ComposeFrame(p.frame.data(), p.W, p.H, settings.shadowOpacity, p.resources.shadowBuffer.data(),
                  p.resources.cutoutBuffer.data());
@@ -57,11 +66,31 @@ void ShowFrame(const Playback& p, int32_t frameIndex) {
     if (p.hooks && p.hooks->handedOver) p.hooks->handedOver(p.hooks->context, frameIndex);
 }
 
+// What a worker that ends on a failure gives back before the failure is told.
+struct Holdings {
+    ImageUnpacker* unpacker = nullptr;
+    FrameResources* resources = nullptr;  // once set up
+};
+
+void ReleaseHoldings(void* context) {
+    const Holdings& holdings = *static_cast<Holdings*>(context);
+    if (holdings.resources) ReleaseFrameResources(*holdings.resources);
+    holdings.unpacker->Close();
+}
+
 // One archive, its placements and device resources, from the opening of the archive to the
 // release of the resources.
 void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
+    const std::string shownPath = Utf8FromWide(archivePath);
     ImageUnpacker unpacker;
-    unpacker.Open(archivePath);  // a missing archive ends the process at the first frame
+    Holdings holdings{&unpacker, nullptr};
+    SetWorkerRelease(ReleaseHoldings, &holdings);
+    const OpenStatus opened = unpacker.TryOpen(archivePath.c_str());
+    if (opened != OpenStatus::Ok) {
+        EndWithFailure(
+            ArchiveFailure(shownPath, OpenFailureReasonFor(archivePath.c_str(), opened)));
+    }
+    if (unpacker.FrameCount() == 0) EndWithFailure(ArchiveFailure(shownPath, kNoFramesReason));
     const int32_t W = int32_t(unpacker.Width());
     const int32_t H = int32_t(unpacker.Height());
     const int32_t N = int32_t(unpacker.FrameCount());
@@ -74,8 +103,9 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
     std::vector<Placement> placements =
         LayOutOverlay(settings, g_app.displays, g_app.virtualScreen, W, H).placements;
     FrameResources resources = SetUpFrameResources(output, W, H);
+    holdings.resources = &resources;
     std::vector<uint8_t> frame;
-    const Playback playback{unpacker, W, H, output, placements, resources, hooks, frame};
+    const Playback playback{shownPath, unpacker, W, H, output, placements, resources, hooks, frame};
 
     int32_t frameIndex = StartingFrame(g_app.frameReached.load(), N);
     int32_t shownFrame = -1;  // nothing handed over yet in this run
@@ -101,6 +131,7 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
         if (hooks && hooks->advanced) hooks->advanced(hooks->context, advance, frameIndex);
     }
 
+    SetWorkerRelease(nullptr, nullptr);
     ReleaseFrameResources(resources);
     placements = {};
 }
@@ -120,15 +151,22 @@ unsigned RunPlayback(const std::wstring& archivePath, const WorkerHooks* hooks) 
     try {
         Play(archivePath, hooks);
     } catch (const std::bad_alloc&) {
-        // Out of memory (a frame or the composition buffers): end like every other failure,
-        // rather than terminate abnormally from an exception nobody catches.
-        EndProcessNow();
+        // Out of memory (a frame or the composition buffers): told like every other failure,
+        // rather than an abnormal end from an exception nobody catches. Play's holdings are
+        // gone with its frame; its resources on the device are left to the end of the process.
+        SetWorkerRelease(nullptr, nullptr);
+        EndWithFailure(PlaybackFailure("not enough memory for the picture"));
     }
     NoteWorkerEnded();
     return 0;
 }
 
+void ChoosePlaybackArchive(std::wstring path) {
+    g_archivePath = std::move(path);
+}
+
 unsigned __stdcall PlaybackWorker(void*) {
+    if (!g_archivePath.empty()) return RunPlayback(g_archivePath, nullptr);
     wchar_t executable[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, executable, MAX_PATH);
     return RunPlayback(ArchivePathBeside(executable), nullptr);

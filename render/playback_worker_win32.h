@@ -1,7 +1,7 @@
-// The playback worker: reads, composes, renders and hands over the frames of the archive beside
-// the executable, paced at 30 frames per second when asked, until `running` is cleared. It starts
-// at g_app.frameReached and keeps it up to date; a frame that names the same bytes as the picture
-// last handed over is only paced.
+// The playback worker: reads, composes, renders and hands over the frames of the archive (the one
+// named on the command line, or vek.bin beside the executable), paced at 30 frames per second when
+// asked, until `running` is cleared. It starts at g_app.frameReached and keeps it up to date; a
+// frame that names the same bytes as the picture last handed over is only paced.
 #pragma once
 
 #include <cstdint>
@@ -24,5 +24,9 @@ std::wstring ArchivePathBeside(const wchar_t* executablePath);
 // was made for). Returns 0 once `running` is found false.
 unsigned RunPlayback(const std::wstring& archivePath, const WorkerHooks* hooks);
 
-// Thread start routine (for _beginthreadex); the argument is not used.
+// The archive that PlaybackWorker plays from now on; set before the worker starts.
+void ChoosePlaybackArchive(std::wstring path);
+
+// Thread start routine (for _beginthreadex); the argument is not used. Plays the chosen
+// archive, or vek.bin beside the executable when none was chosen.
 unsigned __stdcall PlaybackWorker(void* unused);

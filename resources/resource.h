@@ -22,3 +22,8 @@
 #define IDC_MODE_EACH_MONITOR 1017
 #define IDC_MODE_CHOSEN_MONITOR 1018
 #define IDC_MONITOR_COMBO 1020
+
+// the messages that tell why the player ends (%1 the file, %2 the reason)
+#define IDS_FAILURE_ARCHIVE 110
+#define IDS_FAILURE_PLAYBACK 111
+#define IDS_FAILURE_ARGUMENTS 112

@@ -11,8 +11,9 @@
 # --wm starts that window manager (openbox with two workspaces, i3 without a bar); none is the
 # default. --no-shm leaves MIT-SHM out of the server, --no-argb the Composite extension (and with
 # it the 32-bit visual).
-# The command sees DISPLAY, WINEPREFIX, WINEDEBUG and LANG=ja_JP.UTF-8 (for Wine's Japanese
-# dialog texts), plus NOCTIVA_DESKTOP_SIZE and NOCTIVA_BACKGROUND. Its exit status is returned.
+# The command sees DISPLAY, WINEPREFIX, WINEDEBUG and LANG=ja_JP.UTF-8 (Wine's and the players'
+# Japanese texts; NOCTIVA_LANG=en_US.UTF-8 chooses English instead), plus NOCTIVA_DESKTOP_SIZE
+# and NOCTIVA_BACKGROUND. Its exit status is returned.
 set -euo pipefail
 
 size=1280x720
@@ -135,6 +136,6 @@ sleep 1 # let the compositor paint the desktop once
 
 export NOCTIVA_DESKTOP_SIZE=$size NOCTIVA_BACKGROUND=$background
 status=0
-env LANG=ja_JP.UTF-8 "$@" || status=$?
+env LANG="${NOCTIVA_LANG:-ja_JP.UTF-8}" "$@" || status=$?
 if ((wine)); then wineserver -k >/dev/null 2>&1 || true; fi
 exit $status

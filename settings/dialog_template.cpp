@@ -49,3 +49,10 @@ std::vector<std::vector<DialogControl>> ControlRows(std::span<const DialogContro
     }
     return rows;
 }
+
+bool IsJapaneseLocale(std::string_view locale) {
+    if (locale.starts_with("Japanese")) return true;
+    // The language code ends at the territory, the code set or the modifier.
+    const std::string_view language = locale.substr(0, locale.find_first_of("_.@"));
+    return language == "ja";
+}

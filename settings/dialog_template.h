@@ -37,6 +37,17 @@ struct ResourceString {
     const char* text = "";  // lines broken by CR LF
 };
 
+// The dialog's texts in one language.
+struct DialogTexts {
+    const char* caption = "";
+    std::span<const DialogControl> controls;
+    std::span<const ResourceString> strings;
+};
+
+// True for the C library's names of a Japanese locale ("ja_JP.UTF-8", "ja_JP", "ja") and the
+// Windows runtime's ("Japanese_Japan.932"); false for "C", "POSIX", "" and every other language.
+bool IsJapaneseLocale(std::string_view locale);
+
 // The string with `id`, or "" when the table has none.
 std::string_view FindResourceString(std::span<const ResourceString> table, int32_t id);
 

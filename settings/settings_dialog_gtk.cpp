@@ -3,6 +3,7 @@
 #include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
 
+#include <clocale>
 #include <map>
 #include <string>
 
@@ -21,6 +22,7 @@ constexpr int32_t kRunId = 1;
 constexpr int32_t kQuitId = 2;
 
 struct DialogState {
+    const DialogTexts* texts = nullptr;
     PlaybackSettings* settings = nullptr;
     SettingsForm form;
     GtkWidget* dialog = nullptr;
@@ -219,16 +221,16 @@ void BuildControls(DialogState& state, GtkWidget* content) {
     // Radio groups follow the template order, not the rows: make every control first.
     GtkWidget* group = nullptr;
     std::map<const DialogControl*, GtkWidget*> made;
-    for (const DialogControl& control : kSettingsDialogControls) {
+    for (const DialogControl& control : state.texts->controls) {
         GtkWidget* widget = MakeControl(state, control, group);
         made[&control] = widget;
         if (control.id > 0) state.widgets[control.id] = widget;
-        const std::string_view tip = FindResourceString(kStringTable, control.id);
+        const std::string_view tip = FindResourceString(state.texts->strings, control.id);
         if (control.id > 0 && !tip.empty()) {
             gtk_widget_set_tooltip_text(widget, UnixLineBreaks(tip).c_str());
         }
     }
-    for (const auto& row : ControlRows(kSettingsDialogControls)) {
+    for (const auto& row : ControlRows(state.texts->controls)) {
         GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 8);
         const bool buttons = row.front().kind == ControlKind::DefaultButton ||
                              row.front().kind == ControlKind::Button;
@@ -263,11 +265,14 @@ void ConnectToggles(DialogState& state) {
 int RunSettingsDialog(PlaybackSettings& settings, const std::vector<DisplayEntry>& displays) {
     if (!gtk_init_check(nullptr, nullptr)) return -1;
     DialogState state;
+    // The language of the user's messages, as the C library has it after setlocale.
+    const char* messages = std::setlocale(LC_MESSAGES, nullptr);
+    state.texts = &DialogTextsForLocale(messages ? messages : "");
     state.settings = &settings;
     state.form = OpenSettingsForm(settings, displays);
 
     state.dialog = gtk_dialog_new();
-    gtk_window_set_title(GTK_WINDOW(state.dialog), kSettingsDialogCaption);
+    gtk_window_set_title(GTK_WINDOW(state.dialog), state.texts->caption);
     gtk_window_set_modal(GTK_WINDOW(state.dialog), TRUE);
     gtk_window_set_position(GTK_WINDOW(state.dialog), GTK_WIN_POS_CENTER);
     gtk_window_set_resizable(GTK_WINDOW(state.dialog), FALSE);

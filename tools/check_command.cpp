@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <string>
 
+#include "archive/archive_failure.h"
 #include "command_line.h"
 #include "commands.h"
 #include "tool_error.h"
@@ -21,7 +22,7 @@ int CheckCommand(int argc, char** argv) {
             ++bad;
         }
     }
-    if (unpacker.FrameCount() == 0) FailInput(path + ": archive holds no frames");
+    if (unpacker.FrameCount() == 0) FailInput(path + ": " + kNoFramesReason);
     if (bad > 0) {
         FailInput(path + ": " + std::to_string(bad) + " of " +
                   std::to_string(unpacker.FrameCount()) + " frames cannot be decoded");

@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include "archive/archive_failure.h"
 #include "tool_error.h"
 
 uint32_t ParseNumber(const std::string& text, uint32_t low, uint32_t high,
@@ -28,13 +29,15 @@ void ParseSize(const std::string& text, const std::string& what, uint32_t& width
 
 void OpenArchiveOrFail(ImageUnpacker& unpacker, const std::string& path) {
     const OpenStatus status = unpacker.TryOpen(WidePathFromNative(path).c_str());
-    if (status != OpenStatus::Ok) FailInput(path + ": " + DescribeOpenStatus(status));
+    if (status != OpenStatus::Ok) {
+        FailInput(path + ": " + OpenFailureReasonFor(WidePathFromNative(path).c_str(), status));
+    }
 }
 
 void ReadFrameOrFail(ImageUnpacker& unpacker, const std::string& path, uint32_t n,
                      std::vector<uint8_t>& frame) {
     const FrameStatus status = unpacker.TryReadFrame(n, frame);
     if (!status.Ok()) {
-        FailInput(path + ": frame " + std::to_string(n) + ": " + DescribeFrameStatus(status));
+        FailInput(path + ": " + FrameFailureReason(n, status));
     }
 }

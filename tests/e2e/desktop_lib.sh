@@ -20,6 +20,46 @@ wait_window() {
   return 1
 }
 
+# Waits up to SECONDS for the window that tells a failure: named as the overlay, but smaller than
+# the desktop. Prints its id.
+wait_failure_window() {
+  local seconds=$1 id width
+  local deadline=$((SECONDS + seconds))
+  while ((SECONDS < deadline)); do
+    for id in $(xdotool search --onlyvisible --name "$overlay_title" 2>/dev/null || true); do
+      width=$(xdotool getwindowgeometry "$id" 2>/dev/null | awk '/Geometry:/ {split($2, s, "x"); print s[1]}')
+      if [[ -n "$width" ]] && ((width < ${NOCTIVA_DESKTOP_SIZE%x*})); then
+        echo "$id"
+        return 0
+      fi
+    done
+    sleep 0.1
+  done
+  return 1
+}
+
+# The player tells a failure in a window and waits on it: SHOT receives a screenshot, Return
+# closes the window, and the player must then end with status 1.
+expect_failure_told() {
+  local shot=$1 told
+  told=$(wait_failure_window 20) || fail "no window tells the failure"
+  sleep 0.5
+  import -window root "$shot"
+  kill -0 "$player_pid" 2>/dev/null || fail "the player did not wait on its message"
+  press "$told" Return
+  wait_player 10
+  echo "status $player_status after the message"
+  ((player_status == 1)) || fail "exit status $player_status after a failure, expected 1"
+}
+
+# The dialog's title must be TITLE (the language's own caption).
+expect_title() {
+  local window=$1 title=$2 shown
+  shown=$(xdotool getwindowname "$window")
+  echo "dialog title: $shown"
+  [[ $shown == "$title" ]] || fail "the dialog is titled '$shown', not '$title'"
+}
+
 # Sends keys to a window as real key presses (XTEST), so WM_KEYDOWN reaches its procedure.
 press() {
   local window=$1
@@ -44,7 +84,8 @@ wait_player() {
   fi
 }
 
-# The player must end by itself within SECONDS with status 0 and never show its overlay.
+# The player must end by itself within SECONDS with status 0 and never show its overlay (the user
+# ended it).
 expect_end_without_overlay() {
   local seconds=$1
   local deadline=$((SECONDS + seconds))

@@ -43,9 +43,12 @@ player_folder() {
   echo "$dir"
 }
 
+# Starts noctiva.exe in DIR with the given arguments, in the language of player_lang (the
+# virtual desktop's LANG unless a scenario sets it).
 start_player() {
   local dir=$1
-  (cd "$dir" && exec wine ./noctiva.exe) &
+  shift
+  (cd "$dir" && LANG=${player_lang:-$LANG} exec wine ./noctiva.exe "$@") &
   player_pid=$!
 }
 

@@ -4,13 +4,16 @@
 #
 #   linux_player_e2e.sh SCENARIO BIN_DIR OUT_DIR
 #
-#   blend           shadow 50 and background 30 set with the keyboard, Enter starts playback;
-#                   the screenshot must match the software renderer's picture of the same frame
-#                   and settings composited over the desktop colour; a key press then ends the
-#                   player with status 0 within a second
-#   escape          Esc in the dialog ends the player with status 0 and no overlay ever appears
-#   missing-archive no vek.bin beside the player: status 0 and one line on standard error
-#   bad-archive     a vek.bin whose frame stream is damaged: the same
+#   blend           the archive given as a relative argument, no vek.bin beside the player; the
+#                   dialog in Japanese; shadow 50 and background 30 set with the keyboard, Enter
+#                   starts playback; the screenshot must match the software renderer's picture
+#                   of the same frame and settings composited over the desktop colour; a key
+#                   press then ends the player with status 0 within a second
+#   escape          in English (en_US.UTF-8): the dialog's English title; Esc in the dialog ends
+#                   the player with status 0 and no overlay ever appears
+#   missing-archive no vek.bin beside the player: after Enter a GTK dialog tells it, the player
+#                   waits on it, Return closes it, status 1 and one line on standard error
+#   bad-archive     a vek.bin whose frame stream is damaged: the same, in English
 #   no-compositor   (no compositing manager) one line on standard error says so, the player
 #                   plays anyway and a key ends it with status 0
 #   two-displays    (two Xinerama screens) the dialog lists both displays: the chosen-monitor
@@ -31,13 +34,14 @@
 #   no-argb         (no Composite, so no 32-bit visual) one line says so and the shaped shadow
 #                   shows through the 24-bit visual
 set -euo pipefail
-# The virtual desktop sets a Japanese locale for Wine, which this machine's C library lacks;
-# GTK would warn about it on standard error, and xdotool could not read the dialog's title.
-export LANG=C.UTF-8 LC_ALL=C.UTF-8
+# The dialog's language follows LC_MESSAGES: Japanese unless a scenario asks for English.
+unset LC_ALL LC_MESSAGES
+player_lang=ja_JP.UTF-8
 here=$(cd "$(dirname "$0")" && pwd)
 # A player built with AddressSanitizer: what GTK and its libraries keep until the exit is theirs.
 # The system libraries have no frame pointers: the slow unwinder finds GTK's part in the stack.
-export LSAN_OPTIONS="suppressions=$here/lsan_gtk.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+# The list of suppressions used is left out: a player that ends on a failure writes one line.
+export LSAN_OPTIONS="suppressions=$here/lsan_gtk.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0"
 scenario=$1
 bin=$(cd "$2" && pwd)
@@ -74,29 +78,31 @@ player_folder() {
   echo "$dir"
 }
 
+# Starts the player in DIR with the given arguments.
 start_player() {
-  (cd "$1" && exec ./noctiva 2>"$out/stderr.txt") &
+  local dir=$1
+  shift
+  (cd "$dir" && LANG=$player_lang exec ./noctiva "$@" 2>"$out/stderr.txt") &
   player_pid=$!
 }
 
 start_and_wait_dialog() {
-  start_player "$1"
+  start_player "$@"
   dialog=$(wait_window "$dialog_title" 20) || fail "the settings dialog did not appear"
   sleep "$settle_seconds"
 }
 
-# The player ends by itself within SECONDS with status 0 and one line on standard error, and
-# never shows its overlay.
-expect_end_with_one_line() {
-  local seconds=$1
-  wait_player "$seconds"
-  echo "status $player_status; standard error:"
+# The player tells the failure in a window, ends with status 1 once it is closed, and writes
+# one line on standard error that names the archive and says REASON.
+expect_failure_with_one_line() {
+  local reason=$1
+  expect_failure_told "$out/failure.png"
+  echo "standard error:"
   cat "$out/stderr.txt"
-  ((player_status == 0)) || fail "exit status $player_status"
   local lines
   lines=$(grep -vc 'no compositing manager' "$out/stderr.txt" || true)
   ((lines == 1)) || fail "$lines lines on standard error, expected one"
-  grep -q 'vek.bin' "$out/stderr.txt" || fail "the line does not name the archive"
+  grep -q "vek.bin: $reason" "$out/stderr.txt" || fail "the line does not say 'vek.bin: $reason'"
 }
 
 end_with_key() {
@@ -274,8 +280,9 @@ case "$scenario" in
   blend)
     python3 "$here/make_pattern_archive.py" "$out/pattern.pgm" 320 240
     "$bin/vektool" pack -o "$out/pattern.vek" "$out/pattern.pgm" "$out/pattern.pgm" >/dev/null
-    dir=$(player_folder "$out/pattern.vek")
-    start_and_wait_dialog "$dir"
+    dir=$(player_folder "")
+    start_and_wait_dialog "$dir" ../pattern.vek
+    expect_title "$dialog" "Tessarine PV Noctivaの設定"
     # The shadow slider has the focus: five pages down to 50; the background slider three
     # pages up to 30.
     press "$dialog" Prior Prior Prior Prior Prior Tab Next Next Next
@@ -293,8 +300,13 @@ case "$scenario" in
     end_with_key "$overlay"
     ;;
   escape)
+    player_lang=en_US.UTF-8
     dir=$(player_folder "$bin/vek.bin")
     start_and_wait_dialog "$dir"
+    expect_title "$dialog" "Tessarine PV Noctiva Settings"
+    xdotool mousemove 0 0  # no tooltip over the screenshot
+    sleep 0.3
+    import -window root "$out/dialog.png"
     press "$dialog" Escape
     expect_end_without_overlay 5
     ;;
@@ -302,13 +314,14 @@ case "$scenario" in
     dir=$(player_folder "")
     start_and_wait_dialog "$dir"
     press "$dialog" Return
-    expect_end_with_one_line 10
+    expect_failure_with_one_line "not found"
     ;;
   bad-archive)
+    player_lang=en_US.UTF-8
     dir=$(player_folder "$here/../data/archives/bad-adler.vek")
     start_and_wait_dialog "$dir"
     press "$dialog" Return
-    expect_end_with_one_line 10
+    expect_failure_with_one_line "frame [0-9]* cannot be decoded: wrong Adler-32 checksum"
     ;;
   no-compositor)
     dir=$(player_folder "$bin/vek.bin")

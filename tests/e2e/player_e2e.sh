@@ -4,13 +4,19 @@
 #
 #   player_e2e.sh SCENARIO BIN_DIR VEKTOOL OUT_DIR
 #
-#   blend           shadow 50 and background 30 set with the keyboard, "実行" by Enter; the
-#                   screenshot must match the software renderer's picture of the same frame and
-#                   settings composited over the desktop colour; a key press then ends the
-#                   player with status 0 within a second
+#   blend           the archive given as a relative argument, no vek.bin beside the player; the
+#                   dialog in Japanese; shadow 50 and background 30 set with the keyboard, "実行"
+#                   by Enter; the screenshot must match the software renderer's picture of the
+#                   same frame and settings composited over the desktop colour; a key press then
+#                   ends the player with status 0 within a second
 #   quit-button     "終了" ends the player with status 0 and no overlay window ever appears
-#   escape          Esc in the dialog does the same
-#   missing-archive no vek.bin beside the player: playback ends it with status 0
+#   escape          in English (LANG=en_US.UTF-8): the dialog's English title, then Esc does
+#                   the same
+#   missing-archive no vek.bin beside the player: after "実行" a message box tells it and the
+#                   player waits on it; Return closes it and the player ends with status 1
+#   bad-archive     an archive whose frame 1 is damaged, given as an absolute argument: the
+#                   overlay plays frame 0, then the worker's failure closes it and a message box
+#                   tells it; Return closes the box and the player ends with status 1
 #   fps-label       "FPS表示(&F)" ticked: a yellow label on an opaque black box at the top left
 #   steady-frames   the measurement build, uncapped, on frames of an odd size: after the first
 #                   frame the worker makes no heap allocation and the device creates nothing
@@ -33,7 +39,7 @@ make_pattern_archive() {
 }
 
 start_and_wait_dialog() {
-  start_player "$1"
+  start_player "$@"
   dialog=$(wait_window "$dialog_title" 30) || fail "the settings dialog did not appear"
   sleep 0.5
 }
@@ -57,8 +63,9 @@ end_with_key() {
 case "$scenario" in
   blend)
     make_pattern_archive "$e2e_out/pattern.vek"
-    dir=$(player_folder player "$e2e_out/pattern.vek")
-    start_and_wait_dialog "$dir"
+    dir=$(player_folder player "")
+    start_and_wait_dialog "$dir" ../pattern.vek
+    expect_title "$dialog" "Tessarine PV Noctivaの設定"
     # The shadow trackbar has the focus: five pages down to 50; then the background trackbar
     # five pages up... from 0, three pages to 30.
     press "$dialog" Prior Prior Prior Prior Prior Tab Next Next Next
@@ -84,8 +91,11 @@ case "$scenario" in
     expect_end_without_overlay 5
     ;;
   escape)
+    player_lang=en_US.UTF-8
     dir=$(player_folder player "$e2e_bin/vek.bin")
     start_and_wait_dialog "$dir"
+    expect_title "$dialog" "Tessarine PV Noctiva Settings"
+    screenshot "$e2e_out/dialog.png"
     press "$dialog" Escape
     expect_end_without_overlay 5
     ;;
@@ -93,9 +103,13 @@ case "$scenario" in
     dir=$(player_folder player "")
     start_and_wait_dialog "$dir"
     press "$dialog" Return
-    wait_player 10
-    echo "status $player_status"
-    ((player_status == 0)) || fail "exit status $player_status without vek.bin"
+    expect_failure_told "$e2e_out/failure.png"
+    ;;
+  bad-archive)
+    dir=$(player_folder player "")
+    start_and_wait_dialog "$dir" "$(cd "$here/../data/archives" && pwd)/bad-adler.vek"
+    press "$dialog" Return
+    expect_failure_told "$e2e_out/failure.png"
     ;;
   fps-label)
     dir=$(player_folder player "$e2e_bin/vek.bin")

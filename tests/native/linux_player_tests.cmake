@@ -10,6 +10,11 @@ if(TARGET player_rules_test)
   endif()
 endif()
 
+# The extraction refuses an English dialog or string table that drifted from the Japanese one.
+find_package(Python3 COMPONENTS Interpreter REQUIRED)
+add_test(NAME extract_dialog_texts
+         COMMAND Python3::Interpreter ${CMAKE_CURRENT_SOURCE_DIR}/extract_dialog_texts_test.py)
+
 # End to end: the player in a virtual desktop with xcompmgr, no Wine. One at a time, since each
 # starts an X server of its own.
 if(TARGET noctiva)

@@ -40,9 +40,9 @@ struct Failures {
         }
     }
     PlaybackThread::FailureHandler Handler() {
-        return [this](const std::string& reason) {
+        return [this](const PlayerFailure& failure) {
             std::lock_guard<std::mutex> hold(lock);
-            reasons.push_back(reason);
+            reasons.push_back(FailureLine(failure));
         };
     }
 };
@@ -205,9 +205,11 @@ TEST(PlaybackWorker, ArchivesItCannotReadGiveOneReasonAndNoPicture) {
         const char* reason;
     };
     const Case cases[] = {
-        {"header cut short", Bytes(10, 0), "file shorter than its 16-byte header"},
-        {"no frames", ArchiveOf(kW, kH, {}), "frame 0: frame number beyond the last frame"},
-        {"damaged stream", ArchiveOf(kW, kH, {damaged}), "frame 0: "},
+        {"header cut short", Bytes(10, 0),
+         ": not a frame archive (file shorter than its 16-byte header)"},
+        {"no frames", ArchiveOf(kW, kH, {}), ": archive holds no frames"},
+        {"damaged stream", ArchiveOf(kW, kH, {damaged}),
+         ": frame 0 cannot be decoded: wrong Adler-32 checksum"},
     };
     for (const Case& c : cases) {
         TempFile archive(c.content);
@@ -233,7 +235,7 @@ TEST(PlaybackWorker, ArchivesItCannotReadGiveOneReasonAndNoPicture) {
     missing.WaitForOne();
     worker.Stop();
     ASSERT_EQ(missing.reasons.size(), 1u);
-    EXPECT_EQ(missing.reasons[0], "/nonexistent/vek.bin: cannot open the file for reading");
+    EXPECT_EQ(missing.reasons[0], "/nonexistent/vek.bin: not found");
 }
 
 // Paused, the worker takes no turn at all (no timer either); it goes on when resumed, and a

@@ -151,6 +151,70 @@ std::vector<DisplayEntry> Displays(std::vector<bool> primaries) {
 
 }  // namespace
 
+// The English dialog names its controls as the user guide's English part does; the language
+// follows the locale's name, and every message of a failure exists in both languages with its
+// places for the file and the reason.
+TEST(DialogTemplate, EnglishOutsideJapaneseLocales) {
+    struct LocaleCase {
+        const char* name;
+        bool japanese;
+    };
+    const LocaleCase locales[] = {
+        {"ja_JP.UTF-8", true},
+        {"ja_JP.eucJP", true},
+        {"ja", true},
+        {"ja_JP", true},
+        {"Japanese_Japan.932", true},
+        {"en_US.UTF-8", false},
+        {"C", false},
+        {"C.UTF-8", false},
+        {"POSIX", false},
+        {"", false},
+        {"jam_XX", false},
+        {"de_DE@euro", false},
+    };
+    for (const LocaleCase& c : locales) {
+        EXPECT_EQ(IsJapaneseLocale(c.name), c.japanese) << c.name;
+        EXPECT_STREQ(DialogTextsForLocale(c.name).caption,
+                     c.japanese ? "Tessarine PV Noctivaの設定" : "Tessarine PV Noctiva Settings")
+            << c.name;
+    }
+
+    std::vector<std::string> captions;
+    for (const DialogControl& control : kEnglishDialogTexts.controls) {
+        if (*control.caption) captions.push_back(control.caption);
+    }
+    const std::vector<std::string> expected = {"Show &FPS",
+                                               "Limit FPS",
+                                               "Whole desktop",
+                                               "Each monitor",
+                                               "Chosen monitor",
+                                               "End on a key press",
+                                               "Normal",
+                                               "Stay in front",
+                                               "Stay behind",
+                                               "Run",
+                                               "Quit",
+                                               "Shadow opacity",
+                                               "Background opacity"};
+    EXPECT_EQ(captions, expected);
+    EXPECT_EQ(FindResourceString(kEnglishDialogTexts.strings, IDS_WINDOW_TITLE),
+              "Tessarine PV Noctiva");
+    EXPECT_EQ(FindResourceString(kEnglishDialogTexts.strings, IDS_WINDOW_CLASS), "Noctiva");
+
+    for (const DialogTexts* texts : {&kJapaneseDialogTexts, &kEnglishDialogTexts}) {
+        for (int id : {IDS_FAILURE_ARCHIVE, IDS_FAILURE_PLAYBACK, IDS_FAILURE_ARGUMENTS}) {
+            const std::string_view message = FindResourceString(texts->strings, id);
+            SCOPED_TRACE(testing::Message() << texts->caption << ", message " << id);
+            EXPECT_NE(message.find("%2"), std::string_view::npos);
+            // Only the archive's message names a file, and says how to look into it.
+            EXPECT_EQ(message.find("%1") != std::string_view::npos, id == IDS_FAILURE_ARCHIVE);
+            EXPECT_EQ(message.find("vektool check") != std::string_view::npos,
+                      id == IDS_FAILURE_ARCHIVE);
+        }
+    }
+}
+
 TEST(SettingsForm, OpensWithTheDisplaysAndTheSettings) {
     struct Case {
         const char* name;

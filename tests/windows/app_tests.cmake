@@ -56,7 +56,7 @@ target_link_options(soak_baseline PRIVATE -municode)
 
 # End-to-end runs of the real player in the virtual desktop; vek.bin and vektool come from the
 # build (a host vektool when the build was given one).
-foreach(scenario blend quit-button escape missing-archive fps-label steady-frames)
+foreach(scenario blend quit-button escape missing-archive bad-archive fps-label steady-frames)
   add_test(NAME e2e_${scenario}
            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/player_e2e.sh ${scenario}
                    $<TARGET_FILE_DIR:noctiva> "${NOCTIVA_HOST_VEKTOOL}" ${CMAKE_BINARY_DIR}/e2e)

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/app_state_win32.h"
+#include "app/failure_notice_win32.h"
 #include "app/frame_clock.h"
 #include "render/playback_worker_win32.h"
 #include "render/software_renderer.h"
@@ -402,7 +403,7 @@ std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
 }
 
-TEST(PlaybackWorkerProcess, UnreadableArchivesEndTheProcessWithStatusZero) {
+TEST(PlaybackWorkerProcess, UnreadableArchivesAreToldAndEndTheProcessWithStatusOne) {
     const std::wstring directory = MakeTempDirectory(L"broken");
     ASSERT_FALSE(directory.empty());
     std::vector<std::vector<uint8_t>> frames(3, std::vector<uint8_t>(size_t(kFrameW) * kFrameH));
@@ -432,18 +433,22 @@ TEST(PlaybackWorkerProcess, UnreadableArchivesEndTheProcessWithStatusZero) {
     struct Case {
         const char* name;
         std::wstring path;
-        int handedOver;  // frames handed over before the process ends
+        int handedOver;      // frames handed over before the process ends
+        const char* reason;  // in the message, after the file's name
     };
     const Case cases[] = {
-        {"missing archive", directory + L"absent.bin", 0},
-        {"no frames", empty, 0},
-        {"frame 2 damaged", damaged, 2},
+        {"missing archive", directory + L"absent.bin", 0, "not found"},
+        {"no frames", empty, 0, "archive holds no frames"},
+        {"frame 2 damaged", damaged, 2, "frame 2 cannot be decoded: wrong Adler-32 checksum"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const ChildRun run =
             RunProgram(ModulePath(), L"--child=worker-archive \"" + c.path + L"\"");
-        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_EQ(run.status, 1) << run.output;
+        EXPECT_TRUE(Has(run.output, "told: Tessarine PV Noctiva | ")) << run.output;
+        EXPECT_TRUE(Has(run.output, c.reason)) << run.output;
+        EXPECT_TRUE(Has(run.output, Utf8FromWide(c.path))) << "the file is named\n" << run.output;
         for (int i = 0; i < 3; ++i) {
             const std::string line = "handed over " + std::to_string(i);
             EXPECT_EQ(Has(run.output, line), i < c.handedOver) << line << "\n" << run.output;
@@ -453,14 +458,15 @@ TEST(PlaybackWorkerProcess, UnreadableArchivesEndTheProcessWithStatusZero) {
     }
 }
 
-TEST(PlaybackWorkerProcess, RunningOutOfMemoryEndsTheProcessWithStatusZero) {
+TEST(PlaybackWorkerProcess, RunningOutOfMemoryIsToldAndEndsTheProcessWithStatusOne) {
     const std::wstring directory = MakeTempDirectory(L"memory");
     ASSERT_FALSE(directory.empty());
     const std::wstring archive = WriteFlatArchive(directory, 1);
     ASSERT_FALSE(archive.empty());
     const ChildRun run =
         RunProgram(ModulePath(), L"--child=worker-out-of-memory \"" + archive + L"\"");
-    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(Has(run.output, "not enough memory for the picture")) << run.output;
     EXPECT_FALSE(Has(run.output, "worker returned")) << run.output;
     EXPECT_TRUE(Has(run.output, "clean-up")) << run.output;
 }
@@ -483,7 +489,10 @@ TEST(PlaybackWorkerProcess, ThePlayerEntryPlaysTheArchiveBesideTheExecutable) {
         }
         // The archive beside the test program itself must not be the one found.
         const ChildRun run = RunProgram(exe, L"--child=real-entry");
-        EXPECT_EQ(run.status, 0) << Narrow(exe) << "\n" << run.output;
+        // Without an archive the worker tells that it is not found and ends with status 1.
+        EXPECT_EQ(run.status, c.withArchive ? 0 : 1) << Narrow(exe) << "\n" << run.output;
+        EXPECT_EQ(Has(run.output, "vek.bin"), !c.withArchive) << run.output;
+        EXPECT_EQ(Has(run.output, "not found"), !c.withArchive) << run.output;
         EXPECT_EQ(Has(run.output, "picture arrived"), c.withArchive) << run.output;
         if (c.withArchive) {
             EXPECT_TRUE(Has(run.output, "picture is opaque black")) << run.output;

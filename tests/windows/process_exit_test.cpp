@@ -235,7 +235,7 @@ TEST(ProcessExit, BothThreadsEndingAtOnceDoNotDeadlock) {
     EXPECT_TRUE(Has(run.output, "clean-up hold=0 release=0 delete=0 device=kept")) << run.output;
 }
 
-TEST(ProcessExit, AFailedDeviceCallEndsTheProcessAtThatStep) {
+TEST(ProcessExit, AFailedDeviceCallIsToldAndEndsTheProcessAtThatStep) {
     struct Case {
         const char* failure;
         const char* lastSeen;  // the last progress line that must appear
@@ -261,7 +261,10 @@ TEST(ProcessExit, AFailedDeviceCallEndsTheProcessAtThatStep) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.failure);
         const ChildRun run = RunPlayerLike("player-like", c.failure);
-        EXPECT_EQ(run.status, 0) << run.output;
+        // Told, in the words of a failed device call, and ended with status 1.
+        EXPECT_EQ(run.status, 1) << run.output;
+        EXPECT_TRUE(Has(run.output, "told: Tessarine PV Noctiva | ")) << run.output;
+        EXPECT_TRUE(Has(run.output, "(error 0x")) << run.output;
         if (c.lastSeen != nullptr) {
             EXPECT_TRUE(Has(run.output, c.lastSeen)) << run.output;
         }

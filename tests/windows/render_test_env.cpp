@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/app_state_win32.h"
+#include "app/failure_notice_win32.h"
 #include "app/process_exit_win32.h"
 
 namespace {
@@ -97,7 +98,14 @@ void Say(const char* text) {
     std::fflush(stdout);
 }
 
+// A failure told in a child goes to standard output instead of a message box nobody closes.
+void PrintFailure(const wchar_t* caption, const wchar_t* text) {
+    std::printf("told: %s | %s\n", Utf8FromWide(caption).c_str(), Utf8FromWide(text).c_str());
+    std::fflush(stdout);
+}
+
 bool StartChildLikeThePlayer(int32_t width, int32_t height) {
+    SetFailureTeller(PrintFailure);
     std::atexit(ReportCleanUp);
     g_app.frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     std::atexit(ReleaseDirect3DAtExit);

@@ -15,7 +15,9 @@ add_executable(render_tests
   ${CMAKE_CURRENT_LIST_DIR}/frame_renderer_calls_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/process_exit_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/playback_worker_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/device_test.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/device_test.cpp
+  # the player's strings, for the messages that tell a failure
+  $<TARGET_OBJECTS:noctiva_resources>)
 target_link_libraries(render_tests PRIVATE render_test_support gtest)
 
 foreach(group IN ITEMS Direct3DDevice TexturedQuad FrameRenderer ProcessExit PlaybackWorker)

@@ -1,0 +1,148 @@
+// The failures a player tells: the archive it chooses from its arguments, the words of the
+// reasons (vektool's), and the message patterns filled with the file and the reason.
+#include "app/player_failure.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/archive_argument.h"
+#include "archive/archive_failure.h"
+#include "archive_test_support.h"
+
+namespace {
+
+using namespace archive_test;
+
+TEST(ArchiveArgument, NoneOneOrTooManyOnBothPlatforms) {
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* currentDirectory;
+        const char* expected;  // the path chosen, or "!" for too many
+    };
+    const Case posix[] = {
+        {{}, "/home/u", "/opt/noctiva/vek.bin"},
+        {{"other.bin"}, "/home/u", "/home/u/other.bin"},
+        {{"../a/b.vek"}, "/home/u/", "/home/u/../a/b.vek"},
+        {{"/srv/x.bin"}, "/home/u", "/srv/x.bin"},
+        {{"x.bin"}, "", "x.bin"},  // no current directory known: left to the system
+        {{"a.bin", "b.bin"}, "/home/u", "!"},
+        {{"a", "b", "c"}, "/", "!"},
+    };
+    for (const Case& c : posix) {
+        const ArchiveChoice<char> choice =
+            ChooseArchive<char>(c.arguments, c.currentDirectory, "/opt/noctiva/vek.bin");
+        const std::string shown = choice.tooMany ? "!" : choice.path;
+        EXPECT_EQ(shown, c.expected)
+            << c.arguments.size() << " arguments in " << c.currentDirectory;
+        EXPECT_EQ(choice.count, int(c.arguments.size()));
+    }
+
+    struct WideCase {
+        std::vector<std::wstring> arguments;
+        const wchar_t* expected;
+    };
+    const WideCase windows[] = {
+        {{}, L"C:\\Noctiva\\vek.bin"},
+        {{L"other.bin"}, L"C:\\Users\\u\\other.bin"},
+        {{L"sub/x.bin"}, L"C:\\Users\\u\\sub/x.bin"},
+        {{L"D:\\Anime\\a.bin"}, L"D:\\Anime\\a.bin"},
+        {{L"d:rel.bin"}, L"d:rel.bin"},  // per-drive current directory: the system's to resolve
+        {{L"\\\\server\\share\\a.bin"}, L"\\\\server\\share\\a.bin"},
+        {{L"\\root.bin"}, L"\\root.bin"},
+        {{L"a.bin", L"b.bin"}, L"!"},
+    };
+    for (const WideCase& c : windows) {
+        const ArchiveChoice<wchar_t> choice =
+            ChooseArchive<wchar_t>(c.arguments, L"C:\\Users\\u", L"C:\\Noctiva\\vek.bin");
+        const std::wstring shown = choice.tooMany ? L"!" : choice.path;
+        EXPECT_EQ(shown, c.expected) << c.arguments.size() << " arguments";
+    }
+}
+
+TEST(FailureWords, OpenAndFrameReasonsAreVektoolsWords) {
+    struct Case {
+        OpenStatus status;
+        bool exists;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {OpenStatus::CannotOpen, false, "not found"},
+        {OpenStatus::CannotOpen, true, "cannot open the file for reading"},
+        {OpenStatus::HeaderCutShort, true,
+         "not a frame archive (file shorter than its 16-byte header)"},
+        {OpenStatus::TooManyFrames, true, "not a frame archive (frame count above 536870911)"},
+        {OpenStatus::IndexBeyondEnd, true,
+         "not a frame archive (index reaches beyond the end of the file)"},
+        {OpenStatus::IndexCutShort, true, "not a frame archive (index cut short)"},
+        {OpenStatus::OutOfMemory, true, "not enough memory for the index"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(OpenFailureReason(c.status, c.exists), c.expected)
+            << int(c.status) << (c.exists ? " existing" : " missing");
+    }
+    EXPECT_EQ(FrameFailureReason(12, FrameStatus{FrameError::Damaged, "incorrect data check"}),
+              "frame 12 cannot be decoded: wrong Adler-32 checksum");
+}
+
+TEST(FailureWords, TheArchiveIsLookedAtBeforePlaying) {
+    TempFile good(ArchiveOf(4, 3, {Deflate(Bytes(12, 1))}));
+    TempFile empty(ArchiveOf(4, 3, {}));
+    TempFile shortFile(Bytes(7, 0));
+    struct Case {
+        std::filesystem::path path;
+        const char* reason;  // "" when it opens
+    };
+    const Case cases[] = {
+        {good.path, ""},
+        {empty.path, "archive holds no frames"},
+        {shortFile.path, "not a frame archive (file shorter than its 16-byte header)"},
+        {good.directory / "missing.vek", "not found"},
+        {good.directory, "cannot open the file for reading"},  // a folder is there
+    };
+    for (const Case& c : cases) {
+        PlayerFailure failure;
+        const bool opens = ArchiveCanBeOpened(TempFile::WideOf(c.path).c_str(), "shown", failure);
+        EXPECT_EQ(opens, *c.reason == '\0') << c.path;
+        if (opens) continue;
+        EXPECT_EQ(failure.kind, FailureKind::Archive) << c.path;
+        EXPECT_EQ(FailureLine(failure), std::string("shown: ") + c.reason) << c.path;
+    }
+}
+
+TEST(FailureMessage, PatternsTakeTheFileAndTheReason) {
+    struct Case {
+        const char* pattern;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"File: %1\r\nReason: %2", "File: C:\\a b.bin\r\nReason: not found"},
+        {"vektool check \"%1\" (%1)", "vektool check \"C:\\a b.bin\" (C:\\a b.bin)"},
+        {"100%% %3 %", "100% %3 %"},
+        {"%2%1", "not foundC:\\a b.bin"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FillFailureMessage<char>(c.pattern, "C:\\a b.bin", "not found"), c.expected)
+            << c.pattern;
+    }
+    EXPECT_EQ(FillFailureMessage<wchar_t>(L"ファイル: %1 理由: %2", L"影.bin", L"x"),
+              L"ファイル: 影.bin 理由: x");
+
+    EXPECT_EQ(FailureLine(ArchiveFailure("/a/vek.bin", "not found")), "/a/vek.bin: not found");
+    EXPECT_EQ(FailureLine(PlaybackFailure("no memory")), "no memory");
+    EXPECT_EQ(FailureLine(ArgumentsFailure(3)), "3 archives given; at most one can be played");
+
+    // The kind travels by name to the process that shows the Linux dialog.
+    for (FailureKind kind : {FailureKind::Archive, FailureKind::Playback, FailureKind::Arguments}) {
+        FailureKind back = FailureKind::Playback;
+        EXPECT_TRUE(FailureKindFromName(FailureKindName(kind), back)) << FailureKindName(kind);
+        EXPECT_EQ(back, kind) << FailureKindName(kind);
+    }
+    FailureKind unchanged = FailureKind::Arguments;
+    EXPECT_FALSE(FailureKindFromName("Archive", unchanged));
+    EXPECT_EQ(unchanged, FailureKind::Arguments);
+}
+
+}  // namespace
