@@ -23,6 +23,8 @@ Window ReadWindowProperty(Display* display, Window window, Atom property) {
     return value;
 }
 
+}  // namespace
+
 bool HasAtom(Display* display, Window window, Atom property, Atom wanted) {
     Atom type = None;
     int format = 0;
@@ -38,8 +40,6 @@ bool HasAtom(Display* display, Window window, Atom property, Atom wanted) {
     if (data) XFree(data);
     return found;
 }
-
-}  // namespace
 
 DesktopWatch::DesktopWatch(Display* display, Window overlay)
     : display_(display), root_(DefaultRootWindow(display)), overlay_(overlay) {}

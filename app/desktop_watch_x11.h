@@ -9,6 +9,9 @@
 
 #include "settings/monitor_list.h"
 
+// True when the ATOM list `property` of `window` holds `wanted`.
+bool HasAtom(Display* display, Window window, Atom property, Atom wanted);
+
 class DesktopWatch {
   public:
     DesktopWatch(Display* display, Window overlay);

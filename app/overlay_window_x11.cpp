@@ -9,6 +9,8 @@
 #include <cctype>
 #include <string>
 
+#include "app/desktop_watch_x11.h"
+
 namespace {
 
 constexpr Time kFirstFocusMs = 1000;
@@ -161,20 +163,8 @@ void OverlayWindow::Restack() {
 
 // True when `window` or a client a window manager framed in it is a desktop window.
 bool OverlayWindow::IsDesktopWindow(Window window, int depth) const {
-    const Atom type = Intern(display_, "_NET_WM_WINDOW_TYPE");
-    const Atom desktop = Intern(display_, "_NET_WM_WINDOW_TYPE_DESKTOP");
-    Atom actual = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    bool found = false;
-    if (XGetWindowProperty(display_, window, type, 0, 8, False, XA_ATOM, &actual, &format, &count,
-                           &after, &data) == Success &&
-        data && format == 32) {
-        const unsigned long* atoms = reinterpret_cast<unsigned long*>(data);
-        for (unsigned long i = 0; i < count && !found; ++i) found = Atom(atoms[i]) == desktop;
-    }
-    if (data) XFree(data);
+    bool found = HasAtom(display_, window, Intern(display_, "_NET_WM_WINDOW_TYPE"),
+                         Intern(display_, "_NET_WM_WINDOW_TYPE_DESKTOP"));
     if (found || depth == 0) return found;
     Window root = None, parent = None, *children = nullptr;
     unsigned int n = 0;
