@@ -9,6 +9,10 @@
 #include <cstdlib>
 
 #include "app/app_state_win32.h"
+#include "app/device_recovery_win32.h"
+#if defined(NOCTIVA_DEVICE_REMOVED_ONCE)
+#include "app/device_fault_win32.h"
+#endif
 #if defined(NOCTIVA_MEASURE)
 #include "app/measure_counters_win32.h"
 #endif
@@ -20,7 +24,6 @@
 #include "app/resource_sampler_win32.h"
 #include "render/device_win32.h"
 #include "resources/resource.h"
-#include "settings/monitor_list_win32.h"
 #include "settings/settings_dialog_win32.h"
 
 namespace {
@@ -33,17 +36,10 @@ constexpr LoopWaiting kLoopWaiting = LoopWaiting::Blocking;
 #endif
 
 void CreateDirect3DObjects() {
-    D3DPRESENT_PARAMETERS& p = g_app.presentParameters;
-    p = D3DPRESENT_PARAMETERS{};
-    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    p.hDeviceWindow = g_app.window;
-    p.Windowed = TRUE;
-    const PlayerDevice made = CreatePlayerDevice(g_app.window, p, FindDirect3DCreate9Ex());
-    g_app.direct3D = made.direct3D;
-    if (!g_app.direct3D) EndProcessNow();
-    g_app.device = made.device;
-    if (!g_app.device) EndProcessNow();
-    MakePictureSurface();
+#if defined(NOCTIVA_DEVICE_REMOVED_ONCE)
+    StartDeviceFault();
+#endif
+    if (FAILED(CreateDeviceObjects())) EndProcessNow();
 }
 
 #if defined(NOCTIVA_MEASURE)
@@ -109,7 +105,6 @@ int RunPlayer(int showCommand) {
 
     SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS);
     ImmAssociateContext(g_app.window, nullptr);
-    BuildMonitorList(g_app.window);
 
     CreateDirect3DObjects();
 #if defined(NOCTIVA_MEASURE)

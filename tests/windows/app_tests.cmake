@@ -50,6 +50,10 @@ foreach(player noctiva_measure noctiva_measure_polling noctiva_soak)
   target_sources(${player} PRIVATE ${PROJECT_SOURCE_DIR}/app/measure_counters_win32.cpp)
   target_link_options(${player} PRIVATE -Wl,--wrap=malloc,--wrap=calloc,--wrap=realloc)
 endforeach()
+# The player that loses its first device once (Wine cannot remove one), for the recovery's
+# end-to-end run.
+noctiva_add_player(noctiva_device_removed NOCTIVA_DEVICE_REMOVED_ONCE)
+target_sources(noctiva_device_removed PRIVATE ${PROJECT_SOURCE_DIR}/app/device_fault_win32.cpp)
 add_executable(soak_baseline WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/soak_baseline_win32.cpp)
 target_link_libraries(soak_baseline PRIVATE noctiva_core)
 target_link_options(soak_baseline PRIVATE -municode)
