@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr long kFailingHandOver = 20;
+constexpr long kFailingHandOver = 5;
 
 std::atomic<long> g_devices{0};
 std::atomic<long> g_handOvers{0};

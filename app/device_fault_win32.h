@@ -1,6 +1,6 @@
 // Test build only (NOCTIVA_DEVICE_REMOVED_ONCE): Wine cannot remove a device, so this build
-// makes the first device's hand-over of its 20th picture fail with D3DERR_DEVICEREMOVED, once.
-// At exit it prints "device-fault: devices=N removed_at=20 handovers_after=M": the devices made
+// makes the first device's hand-over of its 5th picture fail with D3DERR_DEVICEREMOVED, once.
+// At exit it prints "device-fault: devices=N removed_at=5 handovers_after=M": the devices made
 // (the first one included) and the pictures handed over on the later ones.
 #pragma once
 

@@ -29,6 +29,15 @@ bool SameAreas(const std::vector<MonitorEntry>& a, const std::vector<MonitorEntr
     return true;
 }
 
+// Hiding the active overlay gives the activation away; it takes it back at the resume (so that
+// a key still ends it) when it had it, or when no other window has it now, never from another.
+bool g_activeAtPause = false;
+
+bool ActivatesAgain() {
+    const HWND foreground = GetForegroundWindow();
+    return g_activeAtPause || foreground == nullptr || foreground == GetDesktopWindow();
+}
+
 }  // namespace
 
 void StartPlaybackWorker() {
@@ -73,12 +82,13 @@ void SetPauseReason(HWND window, uint32_t reason, bool set) {
     const bool paused = g_app.pauseReasons != 0;
     if (paused == wasPaused) return;
     if (paused) {
+        g_activeAtPause = GetForegroundWindow() == window;
         g_app.paused = true;
         ResetEvent(g_app.resume);
         ShowWindow(window, SW_HIDE);
         return;
     }
-    ShowWindow(window, SW_SHOWNA);
+    ShowWindow(window, ActivatesAgain() ? SW_SHOW : SW_SHOWNA);
     g_app.paused = false;
     SetEvent(g_app.resume);
     ShowHeldPicture();

@@ -54,6 +54,10 @@ endforeach()
 # end-to-end run.
 noctiva_add_player(noctiva_device_removed NOCTIVA_DEVICE_REMOVED_ONCE)
 target_sources(noctiva_device_removed PRIVATE ${PROJECT_SOURCE_DIR}/app/device_fault_win32.cpp)
+# The other programs of a session (a full-screen window, the lock screen's notice) for the
+# session's end-to-end runs.
+add_executable(session_driver ${CMAKE_CURRENT_SOURCE_DIR}/session_driver_win32.cpp)
+target_link_options(session_driver PRIVATE -municode)
 add_executable(soak_baseline WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/soak_baseline_win32.cpp)
 target_link_libraries(soak_baseline PRIVATE noctiva_core)
 target_link_options(soak_baseline PRIVATE -municode)
@@ -65,6 +69,15 @@ foreach(scenario blend quit-button escape missing-archive fps-label steady-frame
            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/player_e2e.sh ${scenario}
                    $<TARGET_FILE_DIR:noctiva> "${NOCTIVA_HOST_VEKTOOL}" ${CMAKE_BINARY_DIR}/e2e)
   set_tests_properties(e2e_${scenario} PROPERTIES LABELS e2e TIMEOUT 120)
+endforeach()
+
+# The player through a desktop session: stills, a full-screen window of another program, the
+# lock screen, a lost device. One player start per scenario, several checks in each.
+foreach(scenario still-one still-shared cover-lock device-removed)
+  add_test(NAME e2e_session_${scenario}
+           COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/session_e2e.sh ${scenario}
+                   $<TARGET_FILE_DIR:noctiva> "${NOCTIVA_HOST_VEKTOOL}" ${CMAKE_BINARY_DIR}/e2e)
+  set_tests_properties(e2e_session_${scenario} PROPERTIES LABELS e2e TIMEOUT 120)
 endforeach()
 
 # A display change inside a Wine virtual desktop: needs an X screen of at least 1920x1080, so
