@@ -1,6 +1,7 @@
 // When to give up making new devices: after three failed recreations within a minute.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

@@ -35,6 +35,9 @@ add_test(NAME fps_label COMMAND fps_label_tests)
 noctiva_app_test(process_setup_tests process_setup_test_win32.cpp)
 add_test(NAME process_setup COMMAND process_setup_tests)
 
+noctiva_app_test(session_watch_tests session_watch_test_win32.cpp)
+add_test(NAME session_watch COMMAND session_watch_tests)
+
 noctiva_app_test(presentation_loop_tests presentation_loop_test_win32.cpp)
 add_test(NAME presentation_loop COMMAND presentation_loop_tests)
 
