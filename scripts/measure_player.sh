@@ -58,7 +58,8 @@ if ((session)); then
   scripts/vdesk.sh --size 1280x720 -- bash tests/e2e/session_e2e.sh cover-lock "$bin" \
     "${NOCTIVA_HOST_VEKTOOL:-}" "${TMPDIR:-/tmp}/noctiva-measure" >"$log" 2>&1 ||
     { echo "measure: the session run failed:" >&2; tail -5 "$log" >&2; exit 1; }
-  tr -d '\r' <"$log" | sed -n 's/^figure: //p'
+  echo "desktop session at 1280x720, the demo, processor time of the player's process:"
+  tr -d '\r' <"$log" | sed -n 's/^figure: /  /p'
   exit 0
 fi
 seconds=${2:-8}

@@ -7,7 +7,7 @@
 #   still-one      a one-frame archive: the picture matches the software renderer's at 3 s and
 #                  at 8 s, and again after the lock screen hid the overlay and the unlock showed
 #                  it; a key ends the player with status 0
-#   still-shared   the same with two frames that share one stream
+#   still-shared   two frames that share one stream: the picture at 3 s and at 8 s
 #   cover-lock     the demo: a borderless window of another program over the whole monitor with
 #                  the foreground hides the overlay (unmapped, so that it would show nothing
 #                  even raised above it) and the player then takes at most 0.03 CPU s/s; the shadow is back within
@@ -137,15 +137,18 @@ lock_and_unlock() {
   wait_visibility 1 1500 >/dev/null || fail "the overlay did not come back after the unlock"
 }
 
+# The still at 3 s and at 8 s; with "hide" also after the lock screen hid the overlay.
 still_run() {
   start_still "$1"
   sleep_until 3000
   expect_still at-3s
   sleep_until 8000
   expect_still at-8s
-  lock_and_unlock
-  sleep 0.5
-  expect_still after-unlock
+  if [[ ${2:-} == hide ]]; then
+    lock_and_unlock
+    sleep 0.5
+    expect_still after-unlock
+  fi
   end_with_key
 }
 
@@ -153,7 +156,7 @@ case "$scenario" in
   still-one)
     python3 "$here/make_pattern_archive.py" "$e2e_out/pattern.pgm" 320 240
     vektool pack -o "$e2e_out/one.vek" "$e2e_out/pattern.pgm" >/dev/null
-    still_run "$e2e_out/one.vek"
+    still_run "$e2e_out/one.vek" hide
     ;;
   still-shared)
     python3 "$here/make_pattern_archive.py" "$e2e_out/pattern.pgm" 320 240
@@ -171,7 +174,7 @@ case "$scenario" in
     sleep 1
     pid=$(player_process)
     ((pid > 0)) || fail "no player process found"
-    playing=$(cpu_rate "$pid" 2)
+    playing=$(cpu_rate "$pid" 1.5)
     echo "figure: playing ${playing} CPU s/s"
 
     cover_ms=3500
@@ -181,7 +184,7 @@ case "$scenario" in
     hide_ms=$(wait_visibility 0 1500) || fail "the overlay stayed visible over a full-screen window"
     echo "figure: full-screen window shown to overlay hidden ${hide_ms} ms"
     sleep 0.5
-    covered=$(cpu_rate "$pid" 2)
+    covered=$(cpu_rate "$pid" 1.5)
     echo "figure: paused by a full-screen window ${covered} CPU s/s"
     # Hidden, not only stacked below: raised, it would still show nothing. (Raising the unmapped
     # window with xdotool is no test here: Wine then drops the other program's window from the
@@ -205,7 +208,7 @@ case "$scenario" in
 
     driver session 7 || fail "could not post the lock"
     wait_visibility 0 1000 >/dev/null || fail "the overlay stayed visible after the lock"
-    locked=$(cpu_rate "$pid" 2)
+    locked=$(cpu_rate "$pid" 1.5)
     echo "figure: locked ${locked} CPU s/s"
     at_most "$locked" "$cpu_limit" || fail "${locked} CPU s/s while locked"
     driver session 8 || fail "could not post the unlock"
