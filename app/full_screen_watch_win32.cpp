@@ -66,8 +66,10 @@ void CALLBACK OnTimer(HWND overlay, UINT, UINT_PTR, DWORD) {
 }
 
 void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG, DWORD, DWORD) {
-    // Location changes of every caret and cursor arrive here too: only windows count.
-    if (event == EVENT_OBJECT_LOCATIONCHANGE && (object != OBJID_WINDOW || window == nullptr)) {
+    // Location changes of every caret, cursor and window arrive here too: only the foreground
+    // window's count.
+    if (event == EVENT_OBJECT_LOCATIONCHANGE &&
+        (object != OBJID_WINDOW || window == nullptr || window != GetForegroundWindow())) {
         return;
     }
     if (g_overlay != nullptr) CheckFullScreen(g_overlay);
@@ -88,6 +90,11 @@ bool FullScreenCandidate(HWND foreground, MonitorRect& rect) {
     if (!GetWindowRect(foreground, &r)) return false;
     rect = MonitorRect{r.left, r.top, r.right, r.bottom};
     return true;
+}
+
+void ForgetFullScreenCover() {
+    g_lastCovered.clear();
+    g_lastCovered.push_back(MonitorRect{});  // matches no answer: the next look follows
 }
 
 void CheckFullScreen(HWND overlay) {

@@ -17,5 +17,9 @@ void StopFullScreenWatch(HWND overlay);
 // taskbar. False otherwise.
 bool FullScreenCandidate(HWND foreground, MonitorRect& rect);
 
-// Looks at the foreground window now and follows what it covers.
+// Looks at the foreground window now and follows what it covers when that changed.
 void CheckFullScreen(HWND overlay);
+
+// After a display change: the next look follows what it finds, changed or not, since the same
+// window may leave something else to show on the new displays.
+void ForgetFullScreenCover();

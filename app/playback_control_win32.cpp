@@ -4,6 +4,7 @@
 
 #include "app/app_state_win32.h"
 #include "app/frame_clock_win32.h"
+#include "app/full_screen_watch_win32.h"
 #include "app/pause_reasons.h"
 #include "app/process_exit_win32.h"
 #include "render/overlay_layout.h"
@@ -103,6 +104,7 @@ void FollowDisplayChange(HWND window) {
     g_app.displays.clear();
     EnumerateDisplays();
     g_app.virtualScreen = QueryVirtualScreen();
+    ForgetFullScreenCover();
     const OverlayLayout layout = CurrentLayout();
     if (layout.width <= 0 || layout.height <= 0) {
         // No display (a lid closed on the only screen, a switched KVM): nothing to lay out.
