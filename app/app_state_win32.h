@@ -16,9 +16,23 @@ struct AppState {
     // run control
     std::atomic<bool> running{true};
     HANDLE workerThread = nullptr;
-    // The next frame the worker would play; a worker started again after a display change
-    // carries on from it.
+    // The next frame the worker would play; a worker started again after a display change, a
+    // pause or a new device carries on from it.
     std::atomic<int32_t> frameReached{0};
+    // Set (manual reset) to end the worker's waits at once when it is asked to stop.
+    HANDLE workerStop = nullptr;
+
+    // pause: PauseReason bits, kept by the main thread; `paused` tells the worker, which then
+    // waits until `resume` (manual reset, set while playing) or `workerStop` is set
+    uint32_t pauseReasons = 0;
+    std::atomic<bool> paused{false};
+    HANDLE resume = nullptr;
+    // Displays that a full-screen application covers; the worker clears them from each picture.
+    // Written by the main thread while no worker runs.
+    std::vector<MonitorRect> coveredDisplays;
+
+    // device recovery: the worker sets this once it handed over a picture made on the device
+    std::atomic<bool> deviceShowedPicture{false};
 
     // playback settings, written only by the settings dialog
     PlaybackSettings settings;
@@ -42,9 +56,8 @@ struct AppState {
     IDirect3DSurface9* pictureSurface = nullptr;
     D3DPRESENT_PARAMETERS presentParameters{};
 
-    // monitors, and the virtual screen that the window's layout was made for
+    // displays, and the virtual screen that the window's layout was made for
     std::vector<DisplayEntry> displays;
-    std::vector<MonitorEntry> monitors;
     VirtualScreen virtualScreen;
 };
 

@@ -103,6 +103,7 @@ int32_t FramePacer::Wait() {
     const int64_t deadline = last + period;
     int64_t now = source.Counter();
     while (now < deadline) {
+        if (running != nullptr && !running->load()) return 1;
         const int64_t remaining = deadline - now;
         if (remaining > constants.spinMargin) {
             const int64_t milliseconds =

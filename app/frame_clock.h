@@ -2,6 +2,7 @@
 // the frame-rate meter of the presentation loop and the 30-frames-per-second pacer of the worker.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 // Where the ticks and the sleeps come from. The platform's own source is the default; tests
@@ -47,6 +48,9 @@ struct FramePacer {
     int32_t fps = 0;
     int64_t last = 0;
     int64_t period = 0;
+    // When set, a wait that finds it false returns 1 at once instead of sleeping on: a stop is
+    // not kept waiting for the frame boundary (the platform's sleeps wake on the stop).
+    const std::atomic<bool>* running = nullptr;
 
     void Start();
     // Waits for the next frame boundary; returns the number of periods passed (at least 1).

@@ -1,8 +1,12 @@
-#include <windows.h>
+#include "app/frame_clock_win32.h"
+
+#include <atomic>
 
 #include "app/frame_clock.h"
 
 namespace {
+
+std::atomic<HANDLE> g_wakeEvent{nullptr};
 
 class PerformanceCounterClock final : public ClockSource {
   public:
@@ -18,10 +22,21 @@ class PerformanceCounterClock final : public ClockSource {
         return frequency.QuadPart;
     }
 
-    void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
+    void Sleep(uint32_t milliseconds) override {
+        HANDLE wake = g_wakeEvent.load();
+        if (wake == nullptr) {
+            ::Sleep(milliseconds);
+        } else {
+            WaitForSingleObject(wake, milliseconds);
+        }
+    }
 };
 
 }  // namespace
+
+void WakeClockSleepsOn(HANDLE event) {
+    g_wakeEvent.store(event);
+}
 
 ClockSource& PlatformClockSource() {
     static PerformanceCounterClock clock;

@@ -13,7 +13,11 @@
 
 #include "app/app_state_win32.h"
 #include "app/archive_argument.h"
+#include "app/device_recovery_win32.h"
 #include "app/failure_notice_win32.h"
+#if defined(NOCTIVA_DEVICE_REMOVED_ONCE)
+#include "app/device_fault_win32.h"
+#endif
 #if defined(NOCTIVA_MEASURE)
 #include "app/measure_counters_win32.h"
 #endif
@@ -23,10 +27,8 @@
 #include "app/process_exit_win32.h"
 #include "app/process_setup_win32.h"
 #include "app/resource_sampler_win32.h"
-#include "render/device_win32.h"
 #include "render/playback_worker_win32.h"
 #include "resources/resource.h"
-#include "settings/monitor_list_win32.h"
 #include "settings/settings_dialog_win32.h"
 
 namespace {
@@ -39,17 +41,11 @@ constexpr LoopWaiting kLoopWaiting = LoopWaiting::Blocking;
 #endif
 
 void CreateDirect3DObjects() {
-    D3DPRESENT_PARAMETERS& p = g_app.presentParameters;
-    p = D3DPRESENT_PARAMETERS{};
-    p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    p.hDeviceWindow = g_app.window;
-    p.Windowed = TRUE;
-    const PlayerDevice made = CreatePlayerDevice(g_app.window, p, FindDirect3DCreate9Ex());
-    g_app.direct3D = made.direct3D;
-    if (!g_app.direct3D) EndWithFailure(PlaybackFailure("Direct3D 9 is not available"));
-    g_app.device = made.device;
-    if (!g_app.device) EndWithFailure(PlaybackFailure("the graphics device cannot be made"));
-    MakePictureSurface();
+#if defined(NOCTIVA_DEVICE_REMOVED_ONCE)
+    StartDeviceFault();
+#endif
+    const HRESULT made = CreateDeviceObjects();
+    if (FAILED(made)) EndWithFailure(DeviceFailure("the graphics device cannot be made", made));
 }
 
 // `noctiva.exe [ARCHIVE]`, as a shortcut or a file dropped onto the program gives it: the
@@ -140,7 +136,6 @@ int RunPlayer(int showCommand) {
 
     SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS);
     ImmAssociateContext(g_app.window, nullptr);
-    BuildMonitorList(g_app.window);
 
     CreateDirect3DObjects();
 #if defined(NOCTIVA_MEASURE)

@@ -1,9 +1,14 @@
 #include "app/overlay_window_win32.h"
 
 #include "app/app_state_win32.h"
+#include "app/device_recovery_win32.h"
+#include "app/full_screen_watch_win32.h"
+#include "app/pause_reasons.h"
 #include "app/playback_control_win32.h"
+#include "app/session_watch_win32.h"
 #include "render/overlay_layout.h"
 #include "render/placement_win32.h"
+#include "render/playback_worker_win32.h"
 #include "resources/resource.h"
 
 namespace {
@@ -33,6 +38,8 @@ void RestoreStacking(HWND window) {
 void OnCreate(HWND window) {
     g_app.window = window;
     if (KeepsStacking()) SetTimer(window, kStackingTimer, kStackingPeriodMs, nullptr);
+    StartSessionWatch(window);
+    if (!g_app.settings.keepOnTop) StartFullScreenWatch(window);
     g_app.virtualScreen = QueryVirtualScreen();
     WindowGeometry geometry = OverlayGeometry(g_app.settings, g_app.displays, g_app.virtualScreen);
     g_app.windowPosition = geometry.position;
@@ -41,18 +48,38 @@ void OnCreate(HWND window) {
 
 // The worker may be waiting for the picture lock before it sees `running`; the caller must not
 // hold that lock here.
-void OnDestroy() {
+void OnDestroy(HWND window) {
+    StopFullScreenWatch(window);
+    StopSessionWatch(window);
     StopPlaybackWorker();
     PostQuitMessage(0);
 }
 
 void OnTimer(HWND window, UINT_PTR timer) {
-    if (timer != kDisplayChangeTimer) {
-        RestoreStacking(window);
-        return;
+    switch (timer) {
+        case kDisplayChangeTimer:
+            KillTimer(window, kDisplayChangeTimer);
+            FollowDisplayChange(window);
+            return;
+        case kDeviceRetryTimer:
+            RetryDeviceCreation(window);
+            return;
+        default:
+            RestoreStacking(window);
+            return;
     }
-    KillTimer(window, kDisplayChangeTimer);
-    FollowDisplayChange(window);
+}
+
+void OnPowerBroadcast(HWND window, WPARAM event, LPARAM lParam) {
+    if (event != PBT_POWERSETTINGCHANGE || lParam == 0) return;
+    const auto& setting = *reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
+    const uint32_t reasons = ReasonsAfterPowerSetting(g_app.pauseReasons, setting);
+    SetPauseReason(window, kPauseDisplayOff, (reasons & kPauseDisplayOff) != 0);
+}
+
+void OnSessionChange(HWND window, WPARAM change) {
+    const uint32_t reasons = ReasonsAfterSessionChange(g_app.pauseReasons, change);
+    SetPauseReason(window, kPauseSessionLocked, (reasons & kPauseSessionLocked) != 0);
 }
 
 void OnKeyDown(HWND window) {
@@ -81,7 +108,11 @@ bool CreateOverlayWindow(int showCommand) {
     windowClass.hInstance = g_app.moduleHandle;
     windowClass.hIcon = LoadIconW(g_app.moduleHandle, MAKEINTRESOURCEW(IDI_NOCTIVA));
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    // No background: every pixel comes from the picture. Wine maps a layered window at its first
+    // UpdateLayeredWindow and then paints it like any exposed window; with a class brush that
+    // erased the held picture to white (premultiplied white of alpha 0 adds to the desktop), and
+    // a still, which is presented once, stayed white.
+    windowClass.hbrBackground = nullptr;
     windowClass.lpszClassName = g_app.windowClassName;
     windowClass.hIconSm = windowClass.hIcon;
     ATOM atom = RegisterClassExW(&windowClass);
@@ -100,7 +131,22 @@ LRESULT CALLBACK OverlayWindowProc(HWND window, UINT message, WPARAM wParam, LPA
             OnCreate(window);
             return 0;
         case WM_DESTROY:
-            OnDestroy();
+            OnDestroy(window);
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;  // nothing to erase: the picture covers the whole window
+        case WM_DWMCOMPOSITIONCHANGED:
+            // Composition turned on or off: the layered window is drawn anew from its picture.
+            ShowHeldPicture();
+            return 0;
+        case WM_WTSSESSION_CHANGE:
+            OnSessionChange(window, wParam);
+            return 0;
+        case WM_POWERBROADCAST:
+            OnPowerBroadcast(window, wParam, lParam);
+            return TRUE;
+        case kDeviceLostMessage:
+            RecoverDevice(window, HRESULT(wParam));
             return 0;
         case WM_WINDOWPOSCHANGED:
             RestoreStacking(window);

@@ -1,22 +1,45 @@
-// The worker's start and stop, the picture surface, and the re-layout after a display change:
-// all on the main thread.
+// The worker's start and stop, the picture surface, the pause, and the re-layouts after a
+// display change or a full-screen application's change: all on the main thread.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
+#include <vector>
+
+#include "settings/monitor_list.h"
+
 // Sets `running` and starts the playback worker, which carries on from g_app.frameReached.
+// Without a device or a picture surface (between a lost device and its successor, or while no
+// display is attached) no worker starts.
 void StartPlaybackWorker();
 
-// Clears `running`, waits for the worker to end and closes its handle. The caller must not hold
-// pictureLock: the worker may need it once more before it sees the flag.
+// Clears `running`, wakes the worker's waits, waits for it to end and closes its handle. The
+// caller must not hold pictureLock: the worker may need it once more before it sees the flag.
 void StopPlaybackWorker();
 
-// (Re)creates the system-memory picture surface at the window's size; a failure ends the
-// process with status 0.
+// (Re)creates the system-memory picture surface at the window's size: S_OK or the failure.
+HRESULT CreatePictureSurface();
+// The same, ending the process on a failure.
 void MakePictureSurface();
+
+// Sets or clears one PauseReason. When the first reason is set the window is hidden and the
+// worker waits; when the last one is cleared the window is shown again with the picture it
+// held, and the worker goes on from the frame reached.
+void SetPauseReason(HWND window, uint32_t reason, bool set);
+
+// Asks the presentation loop to show the picture surface again: the held picture comes back
+// after the window lost its contents.
+void ShowHeldPicture();
 
 // After the displays changed: stops the worker, reads the displays and the virtual screen again,
 // lays the window out for the same settings, moves and sizes it without touching its stacking,
-// makes a picture surface of the new size, rebuilds the monitor list and starts a worker at the
-// frame that had been reached.
+// makes a picture surface of the new size and starts a worker at the frame that had been
+// reached. A layout with no display keeps the window hidden and no worker running until a
+// display comes back.
 void FollowDisplayChange(HWND window);
+
+// After the displays covered by a full-screen application changed (`covered`, in
+// virtual-desktop coordinates): pauses when that leaves nothing to show, and otherwise starts
+// a worker that clears the covered displays when they differ from the running worker's.
+void FollowFullScreenCover(HWND window, const std::vector<MonitorRect>& covered);

@@ -55,6 +55,9 @@ void AfterPicturePresented(PresentationState& state, uint32_t (*now)()) {
 }
 
 bool PresentSurface(PresentationState& state) {
+    // Nothing to show while paused (the window is hidden) or between a lost device and its
+    // successor; a picture handed over just before the pause comes back at the resume.
+    if (g_app.pauseReasons != 0 || g_app.pictureSurface == nullptr) return true;
     EnterCriticalSection(&g_app.pictureLock);
     if (state.firstPicture) state.shownRate = state.meter.rate;
 

@@ -37,7 +37,7 @@ struct PresentationState {
 void AfterPicturePresented(PresentationState& state, uint32_t (*now)());
 
 // One presentation of g_app.pictureSurface through UpdateLayeredWindow with per-pixel alpha,
-// under the picture lock, with the frame-rate label when asked. A failed surface device-context
-// call ends the player through EndWithFailure; a refused picture destroys the window and returns
-// false.
+// under the picture lock, with the frame-rate label when asked; none while paused or without a
+// picture surface. A failed surface device-context call ends the player through EndWithFailure;
+// a refused picture destroys the window and returns false.
 bool PresentSurface(PresentationState& state);

@@ -17,10 +17,6 @@ void EndTimerResolutionAndCom() {
     CoUninitialize();
 }
 
-void DestroyMonitorList() {
-    std::vector<MonitorEntry>().swap(g_app.monitors);
-}
-
 void DestroyDisplayList() {
     std::vector<DisplayEntry>().swap(g_app.displays);
 }
@@ -41,6 +37,8 @@ void SetUpProcess(ExitRegistrar registerAtExit) {
     g_app.moduleHandle = GetModuleHandleW(nullptr);
     g_app.screenDC = GetDC(nullptr);
     g_app.frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    g_app.workerStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_app.resume = CreateEventW(nullptr, TRUE, TRUE, nullptr);
 
     registerAtExit(ReleaseDirect3DAtExit);
     registerAtExit(ReleaseDeviceAtExit);
@@ -49,6 +47,5 @@ void SetUpProcess(ExitRegistrar registerAtExit) {
     InitialisePictureLock(g_app.pictureLock);
     registerAtExit(DeletePictureLockAtExit);
 
-    registerAtExit(DestroyMonitorList);
     registerAtExit(DestroyDisplayList);
 }

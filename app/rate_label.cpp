@@ -2,17 +2,13 @@
 
 #include <cstdio>
 
-bool RefreshDue(uint32_t nowMs, uint32_t dueMs) {
-    return int32_t(nowMs - dueMs) >= 0;
-}
-
 void NotePicturePresented(RateLabelState& state, uint32_t nowMs) {
     state.meter.Tick();
     if (state.firstPicture) {
         state.firstPicture = false;
         state.nextRefreshMs = nowMs + kRateRefreshMs;
     }
-    if (RefreshDue(nowMs, state.nextRefreshMs)) {
+    if (ReachedMilliseconds(nowMs, state.nextRefreshMs)) {
         state.shownRate = state.meter.rate;
         state.nextRefreshMs = nowMs + kRateRefreshMs;
     }

@@ -16,11 +16,6 @@ struct RateLabelState {
     bool firstPicture = true;
 };
 
-// True once `nowMs` has reached `dueMs` on a millisecond counter that wraps after 2^32: the two
-// are compared by their distance, which stays right across the wrap as long as they lie less
-// than 2^31 ms apart.
-bool RefreshDue(uint32_t nowMs, uint32_t dueMs);
-
 // After a picture was presented at `nowMs`: tick the meter and refresh the shown rate when due.
 void NotePicturePresented(RateLabelState& state, uint32_t nowMs);
 

@@ -19,6 +19,6 @@ struct PlayerDevice {
 // vertex processing, multithreaded, FPU preserved) and `parameters`. With `createEx` the pair is
 // an Ex object and device, which the secure desktop (lock screen, elevation prompt) does not
 // make lost and whose default-pool resources survive it; without it, or when it makes no
-// object, the plain pair. Members stay null where creation failed.
+// object or no device, the plain pair. Members stay null where creation failed.
 PlayerDevice CreatePlayerDevice(HWND window, D3DPRESENT_PARAMETERS& parameters,
                                 Direct3DCreate9ExFunction createEx);

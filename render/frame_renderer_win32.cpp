@@ -5,13 +5,16 @@
 namespace {
 
 void Check(HRESULT hr) {
+    if (IsDeviceLoss(hr)) throw DeviceLoss{hr};
     if (FAILED(hr)) EndWithFailure(DeviceFailure("a graphics device call failed", hr));
 }
 
 TexturedQuad* RequireQuad(IDirect3DDevice9* device, int32_t width, int32_t height) {
     TexturedQuad* quad = CreateTexturedQuad(device, width, height);
-    if (quad == nullptr) EndWithFailure(DeviceFailure("a texture cannot be made", E_FAIL));
-    return quad;
+    if (quad != nullptr) return quad;
+    // The quad's calls do not say why they failed; a lost device says so here.
+    Check(device->TestCooperativeLevel());
+    EndWithFailure(DeviceFailure("a texture cannot be made", E_FAIL));
 }
 
 void SetBlend(IDirect3DDevice9* device, D3DBLEND source, D3DBLEND destination) {
@@ -43,11 +46,8 @@ void ReleaseReference(T*& reference) {
     reference = nullptr;
 }
 
-}  // namespace
-
-FrameResources SetUpFrameResources(const PictureOutput& output, int32_t W, int32_t H) {
+void SetUpInto(FrameResources& resources, const PictureOutput& output, int32_t W, int32_t H) {
     IDirect3DDevice9* device = output.device;
-    FrameResources resources;
     resources.shadowQuad = RequireQuad(device, W, H);
     resources.cutoutQuad = RequireQuad(device, W, H);
     Check(device->CreateRenderTarget(output.width, output.height, D3DFMT_A8R8G8B8,
@@ -71,6 +71,23 @@ FrameResources SetUpFrameResources(const PictureOutput& output, int32_t W, int32
     resources.whiteQuad = RequireQuad(device, 1, 1);
     const uint32_t white = 0xFFFFFFFFu;
     Check(UploadPixels(resources.whiteQuad, &white));
+}
+
+}  // namespace
+
+bool IsDeviceLoss(HRESULT result) {
+    return result == D3DERR_DEVICEREMOVED || result == D3DERR_DEVICEHUNG ||
+           result == D3DERR_DEVICELOST;
+}
+
+FrameResources SetUpFrameResources(const PictureOutput& output, int32_t W, int32_t H) {
+    FrameResources resources;
+    try {
+        SetUpInto(resources, output, W, H);
+    } catch (const DeviceLoss&) {
+        ReleaseFrameResources(resources);
+        throw;
+    }
     return resources;
 }
 
@@ -84,11 +101,20 @@ void RenderFrame(const FrameResources& resources, IDirect3DDevice9* device,
     Check(device->EndScene());
 }
 
+void ClearAreas(const FrameResources& resources, IDirect3DDevice9* device,
+                const std::vector<MonitorEntry>& areas) {
+    for (const MonitorEntry& a : areas) {
+        const RECT rect{a.x, a.y, a.x + a.width, a.y + a.height};
+        Check(device->ColorFill(resources.renderTarget, &rect, 0));
+    }
+}
+
 void HandOverFrame(const FrameResources& resources, const PictureOutput& output) {
     EnterCriticalSection(output.pictureLock);
-    // A failure here ends the process with the lock held; the exit clean-up copes with that.
-    Check(output.device->GetRenderTargetData(resources.renderTarget, output.pictureSurface));
+    const HRESULT hr =
+        output.device->GetRenderTargetData(resources.renderTarget, output.pictureSurface);
     LeaveCriticalSection(output.pictureLock);
+    Check(hr);
     SetEvent(output.frameReady);
 }
 

@@ -18,6 +18,7 @@
 #include "render/frame_turn.h"
 #include "render/overlay_layout.h"
 #include "render/placement.h"
+#include "render/screen_cover.h"
 
 namespace {
 
@@ -45,6 +46,7 @@ struct Playback {
     int32_t W, H;
     const PictureOutput& output;
     const std::vector<Placement>& placements;
+    const std::vector<MonitorEntry>& hiddenAreas;
     FrameResources& resources;
     const WorkerHooks* hooks;
     std::vector<uint8_t>& frame;  // kept across turns, so that reading allocates only once
@@ -62,11 +64,14 @@ void ShowFrame(const Playback& p, int32_t frameIndex) {
     ComposeFrame(p.frame.data(), p.W, p.H, settings.shadowOpacity, p.resources.shadowBuffer.data(),
                  p.resources.cutoutBuffer.data());
     RenderFrame(p.resources, p.output.device, p.placements, settings.backgroundOpacity);
+    ClearAreas(p.resources, p.output.device, p.hiddenAreas);
     HandOverFrame(p.resources, p.output);
+    g_app.deviceShowedPicture.store(true);
     if (p.hooks && p.hooks->handedOver) p.hooks->handedOver(p.hooks->context, frameIndex);
 }
 
-// What a worker that ends on a failure gives back before the failure is told.
+// What a worker gives back: through EndWithFailure before a failure is told (that ends the
+// thread without unwinding), or as Play unwinds, a lost device included.
 struct Holdings {
     ImageUnpacker* unpacker = nullptr;
     FrameResources* resources = nullptr;  // once set up
@@ -78,13 +83,31 @@ void ReleaseHoldings(void* context) {
     holdings.unpacker->Close();
 }
 
+struct ReleasedAtEnd {
+    Holdings& holdings;
+    ~ReleasedAtEnd() {
+        SetWorkerRelease(nullptr, nullptr);
+        if (holdings.resources) ReleaseFrameResources(*holdings.resources);
+    }
+};
+
+// Until the pause ends or the worker is asked to stop.
+void WaitWhilePaused() {
+    HANDLE events[] = {g_app.workerStop, g_app.resume};
+    while (g_app.paused.load() && g_app.running.load()) {
+        WaitForMultipleObjects(2, events, FALSE, INFINITE);
+    }
+}
+
 // One archive, its placements and device resources, from the opening of the archive to the
 // release of the resources.
 void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
     const std::string shownPath = Utf8FromWide(archivePath);
     ImageUnpacker unpacker;
+    FrameResources resources;  // set up once the archive is open
     Holdings holdings{&unpacker, nullptr};
     SetWorkerRelease(ReleaseHoldings, &holdings);
+    const ReleasedAtEnd release{holdings};
     const OpenStatus opened = unpacker.TryOpen(archivePath.c_str());
     if (opened != OpenStatus::Ok) {
         EndWithFailure(
@@ -96,21 +119,28 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
     const int32_t N = int32_t(unpacker.FrameCount());
 
     FramePacer pacer;
+    pacer.running = &g_app.running;
     pacer.Start();
     const PlaybackSettings& settings = g_app.settings;
     const PictureOutput output = AppPictureOutput();
     // The layout the main thread gave the window, now with the frame's size.
-    std::vector<Placement> placements =
-        LayOutOverlay(settings, g_app.displays, g_app.virtualScreen, W, H).placements;
-    FrameResources resources = SetUpFrameResources(output, W, H);
+    const OverlayLayout layout = LayOutOverlay(settings, g_app.displays, g_app.virtualScreen, W, H);
+    const std::vector<MonitorEntry> hiddenAreas = HiddenAreas(g_app.coveredDisplays, layout);
+    resources = SetUpFrameResources(output, W, H);
     holdings.resources = &resources;
     std::vector<uint8_t> frame;
-    const Playback playback{shownPath, unpacker, W, H, output, placements, resources, hooks, frame};
+    const Playback playback{shownPath,         unpacker,    W,         H,     output,
+                            layout.placements, hiddenAreas, resources, hooks, frame};
 
     int32_t frameIndex = StartingFrame(g_app.frameReached.load(), N);
     int32_t shownFrame = -1;  // nothing handed over yet in this run
     uint32_t lastShowMs = 1;
     while (g_app.running.load()) {
+        if (g_app.paused.load()) {
+            WaitWhilePaused();
+            pacer.Start();  // the time paused is not played through
+            continue;
+        }
         // A frame that names the bytes of the picture on screen changes nothing there.
         if (!RepeatsShownFrame(unpacker.Index(), shownFrame, frameIndex)) {
             // Timed only without the cap, the one case in which a repeat needs the time.
@@ -130,10 +160,6 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
         g_app.frameReached.store(frameIndex);
         if (hooks && hooks->advanced) hooks->advanced(hooks->context, advance, frameIndex);
     }
-
-    SetWorkerRelease(nullptr, nullptr);
-    ReleaseFrameResources(resources);
-    placements = {};
 }
 
 }  // namespace
@@ -150,6 +176,9 @@ unsigned RunPlayback(const std::wstring& archivePath, const WorkerHooks* hooks) 
     NoteWorkerStarted();
     try {
         Play(archivePath, hooks);
+    } catch (const DeviceLoss& loss) {
+        // The resources are released; the window thread makes a new device and a new worker.
+        PostMessageW(g_app.window, kDeviceLostMessage, WPARAM(loss.result), 0);
     } catch (const std::bad_alloc&) {
         // Out of memory (a frame or the composition buffers): told like every other failure,
         // rather than an abnormal end from an exception nobody catches. Play's holdings are

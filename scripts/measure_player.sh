@@ -9,6 +9,13 @@
 #   scripts/measure_player.sh [--archive FILE]... [--loop blocking|polling]... [--cap on|off]...
 #                             [WINDOWS_BUILD_DIR] [SECONDS] [SIZES]
 #   scripts/measure_player.sh --repeats [WINDOWS_BUILD_DIR] [SECONDS] [SIZES]
+#   scripts/measure_player.sh --session [WINDOWS_BUILD_DIR]
+#
+# --session measures the player in a desktop session at 1280x720, in one run of the session's
+# end-to-end scenario (tests/e2e/session_e2e.sh cover-lock): processor time per second of the
+# player's process while playing the demo, while paused by a full-screen window of another
+# program and while locked, and the times from that window's appearance to the overlay hidden
+# and from its end to the overlay shown again.
 #
 # --repeats measures repeated frames: the sleeping loop on an archive of 30 distinct demo frames
 # against one of 10 distinct frames each shown 3 times (packed with --dedupe, so repeated frames
@@ -27,18 +34,34 @@ archives=()
 loops=()
 caps=()
 repeats=0
+session=0
 while (($#)); do
   case "$1" in
     --repeats) repeats=1; shift ;;
+    --session) session=1; shift ;;
     --archive) archives+=("$(realpath "$2")"); shift 2 ;;
     --loop) loops+=("$2"); shift 2 ;;
     --cap) caps+=("$2"); shift 2 ;;
-    -h | --help) sed -n '2,23p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,30p' "$0"; exit 0 ;;
     -*) echo "measure: unknown option $1" >&2; exit 2 ;;
     *) break ;;
   esac
 done
 build=${1:-build/windows}
+if ((session)); then
+  bin=$(cd "$build/bin" && pwd)
+  for exe in noctiva.exe session_driver.exe vek.bin; do
+    [[ -f "$bin/$exe" ]] || { echo "measure: $exe is missing; build the Windows tree" >&2; exit 1; }
+  done
+  log=$(mktemp)
+  trap 'rm -f "$log"' EXIT
+  scripts/vdesk.sh --size 1280x720 -- bash tests/e2e/session_e2e.sh cover-lock "$bin" \
+    "${NOCTIVA_HOST_VEKTOOL:-}" "${TMPDIR:-/tmp}/noctiva-measure" >"$log" 2>&1 ||
+    { echo "measure: the session run failed:" >&2; tail -5 "$log" >&2; exit 1; }
+  echo "desktop session at 1280x720, the demo, processor time of the player's process:"
+  tr -d '\r' <"$log" | sed -n 's/^figure: /  /p'
+  exit 0
+fi
 seconds=${2:-8}
 sizes=${3:-1280x720 1920x1080}
 csmt=${NOCTIVA_MEASURE_CSMT:-on}

@@ -19,22 +19,6 @@ BOOL CALLBACK AppendDisplay(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
     return TRUE;
 }
 
-struct MonitorEnumeration {
-    MonitorInfoReader readInfo;
-    std::vector<MonitorRect>* rects;
-};
-
-BOOL CALLBACK AppendMonitorRect(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
-    auto* enumeration = reinterpret_cast<MonitorEnumeration*>(data);
-    MONITORINFO info{};
-    info.cbSize = sizeof(info);
-    if (enumeration->readInfo(monitor, &info)) {
-        const RECT& r = info.rcMonitor;
-        enumeration->rects->push_back(MonitorRect{r.left, r.top, r.right, r.bottom});
-    }
-    return TRUE;
-}
-
 }  // namespace
 
 DisplayEntry DisplayEntryFrom(const MONITORINFOEXW& info) {
@@ -45,16 +29,4 @@ DisplayEntry DisplayEntryFrom(const MONITORINFOEXW& info) {
 void EnumerateDisplays(MonitorInfoReader readInfo) {
     DisplayEnumeration enumeration{readInfo, &g_app.displays};
     EnumDisplayMonitors(nullptr, nullptr, AppendDisplay, reinterpret_cast<LPARAM>(&enumeration));
-}
-
-void BuildMonitorList(HWND overlayWindow, MonitorInfoReader readInfo) {
-    std::vector<MonitorRect> rects;
-    MonitorEnumeration enumeration{readInfo, &rects};
-    if (!EnumDisplayMonitors(nullptr, nullptr, AppendMonitorRect,
-                             reinterpret_cast<LPARAM>(&enumeration))) {
-        rects.clear();
-    }
-    POINT origin{0, 0};
-    ClientToScreen(overlayWindow, &origin);
-    g_app.monitors = MonitorEntriesFrom(rects, origin.x, origin.y);
 }

@@ -15,8 +15,5 @@ using MonitorInfoReader = BOOL(WINAPI*)(HMONITOR, LPMONITORINFO);
 // information cannot be read is left out rather than appended as an unset record.
 void EnumerateDisplays(MonitorInfoReader readInfo = GetMonitorInfoW);
 
-// Fills g_app.monitors relative to the client origin of `overlayWindow`.
-void BuildMonitorList(HWND overlayWindow, MonitorInfoReader readInfo = GetMonitorInfoW);
-
 // The display-list entry for one monitor's extended information record.
 DisplayEntry DisplayEntryFrom(const MONITORINFOEXW& info);

@@ -354,3 +354,46 @@ TEST(ReachedMilliseconds, KeepsRefreshingAcrossTheWrapAtEveryPhase) {
 }
 
 }  // namespace
+
+namespace {
+
+// A clock whose sleep clears `running` once it has slept `stopAfter` times, as the worker's stop
+// arrives during a frame wait.
+class StoppingClock : public ScriptedClock {
+  public:
+    StoppingClock(std::atomic<bool>& running, size_t stopAfter)
+        : ScriptedClock(kTenMegahertz), running(running), stopAfter(stopAfter) {}
+    void Sleep(uint32_t milliseconds) override {
+        ScriptedClock::Sleep(milliseconds);
+        if (sleeps.size() >= stopAfter) running = false;
+    }
+    std::atomic<bool>& running;
+    size_t stopAfter;
+};
+
+TEST(FramePacer, AStopEndsTheWaitWithoutWaitingForTheBoundary) {
+    const struct {
+        const char* name;
+        bool runningAtStart;
+        int64_t early;  // ticks before the boundary at the wait
+        size_t expectedSleeps;
+    } cases[] = {
+        {"stopped before the wait", false, kPeriod - 1, 0},
+        {"stopped during the first sleep", true, kPeriod - 1, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::atomic<bool> running{c.runningAtStart};
+        StoppingClock clock(running, 1);
+        clock.sleepOvershoot = 0;
+        UsingClock using_clock(&clock);
+        FramePacer pacer = PacerStartedAt(clock, 0);
+        pacer.running = &running;
+        clock.now = kPeriod - c.early;
+        EXPECT_EQ(pacer.Wait(), 1);
+        EXPECT_EQ(clock.sleeps.size(), c.expectedSleeps);
+        EXPECT_LT(clock.now, kPeriod) << "waited for the boundary after the stop";
+    }
+}
+
+}  // namespace

@@ -59,7 +59,8 @@ TEST(RateLabel, RefreshIsDueByDistanceAcrossTheCountersWrap) {
         {0x7FFFFFFFu, 0, true},  {0x80000001u, 0, false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(RefreshDue(c.now, c.due), c.expected) << "now " << c.now << ", due " << c.due;
+        EXPECT_EQ(ReachedMilliseconds(c.now, c.due), c.expected)
+            << "now " << c.now << ", due " << c.due;
     }
 }
 

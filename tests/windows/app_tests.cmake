@@ -35,6 +35,9 @@ add_test(NAME fps_label COMMAND fps_label_tests)
 noctiva_app_test(process_setup_tests process_setup_test_win32.cpp)
 add_test(NAME process_setup COMMAND process_setup_tests)
 
+noctiva_app_test(session_watch_tests session_watch_test_win32.cpp)
+add_test(NAME session_watch COMMAND session_watch_tests)
+
 noctiva_app_test(presentation_loop_tests presentation_loop_test_win32.cpp)
 add_test(NAME presentation_loop COMMAND presentation_loop_tests)
 
@@ -50,6 +53,14 @@ foreach(player noctiva_measure noctiva_measure_polling noctiva_soak)
   target_sources(${player} PRIVATE ${PROJECT_SOURCE_DIR}/app/measure_counters_win32.cpp)
   target_link_options(${player} PRIVATE -Wl,--wrap=malloc,--wrap=calloc,--wrap=realloc)
 endforeach()
+# The player that loses its first device once (Wine cannot remove one), for the recovery's
+# end-to-end run.
+noctiva_add_player(noctiva_device_removed NOCTIVA_DEVICE_REMOVED_ONCE)
+target_sources(noctiva_device_removed PRIVATE ${PROJECT_SOURCE_DIR}/app/device_fault_win32.cpp)
+# The other programs of a session (a full-screen window, the lock screen's notice) for the
+# session's end-to-end runs.
+add_executable(session_driver ${CMAKE_CURRENT_SOURCE_DIR}/session_driver_win32.cpp)
+target_link_options(session_driver PRIVATE -municode)
 add_executable(soak_baseline WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/soak_baseline_win32.cpp)
 target_link_libraries(soak_baseline PRIVATE noctiva_core)
 target_link_options(soak_baseline PRIVATE -municode)
@@ -61,6 +72,15 @@ foreach(scenario blend quit-button escape missing-archive bad-archive fps-label 
            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/player_e2e.sh ${scenario}
                    $<TARGET_FILE_DIR:noctiva> "${NOCTIVA_HOST_VEKTOOL}" ${CMAKE_BINARY_DIR}/e2e)
   set_tests_properties(e2e_${scenario} PROPERTIES LABELS e2e TIMEOUT 120)
+endforeach()
+
+# The player through a desktop session: stills, a full-screen window of another program, the
+# lock screen, a lost device. One player start per scenario, several checks in each.
+foreach(scenario still-one still-shared cover-lock device-removed)
+  add_test(NAME e2e_session_${scenario}
+           COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/session_e2e.sh ${scenario}
+                   $<TARGET_FILE_DIR:noctiva> "${NOCTIVA_HOST_VEKTOOL}" ${CMAKE_BINARY_DIR}/e2e)
+  set_tests_properties(e2e_session_${scenario} PROPERTIES LABELS e2e TIMEOUT 120)
 endforeach()
 
 # A display change inside a Wine virtual desktop: needs an X screen of at least 1920x1080, so

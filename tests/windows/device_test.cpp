@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "render/device_win32.h"
 #include "tests/windows/render_test_env.h"
@@ -42,6 +43,67 @@ TEST(Direct3DDevice, ExWhereTheEntryPointExistsPlainOtherwise) {
         ReleaseDrawTarget(target);
         ReleaseTestDevice(made);
     }
+}
+
+// The player's behaviour on either path: software vertex processing, multithreaded, FPU kept.
+TEST(Direct3DDevice, CreatedWithFlags0x26OnBothPaths) {
+    for (bool plain : {false, true}) {
+        SCOPED_TRACE(plain ? "plain" : "Ex");
+        TestDevice made = CreateTestDevice(16, 8, plain);
+        ASSERT_NE(made.device, nullptr);
+        D3DDEVICE_CREATION_PARAMETERS parameters{};
+        ASSERT_EQ(made.device->GetCreationParameters(&parameters), D3D_OK);
+        EXPECT_EQ(parameters.BehaviorFlags, 0x26u) << std::hex << parameters.BehaviorFlags;
+        EXPECT_EQ(parameters.DeviceType, D3DDEVTYPE_HAL);
+        EXPECT_EQ(parameters.hFocusWindow, made.window);
+        ReleaseTestDevice(made);
+    }
+}
+
+// An Ex object whose CreateDeviceEx refuses, as a driver of the older model may: its method
+// table copied with that one entry replaced (IUnknown 3, IDirect3D9 14, then the Ex methods).
+constexpr size_t kCreateDeviceExSlot = 20;
+constexpr size_t kExSlots = 22;
+void* g_refusingTable[kExSlots];
+int g_refusingObjects = 0;
+
+HRESULT STDMETHODCALLTYPE RefuseDeviceEx(IDirect3D9Ex*, UINT, D3DDEVTYPE, HWND, DWORD,
+                                         D3DPRESENT_PARAMETERS*, D3DDISPLAYMODEEX*,
+                                         IDirect3DDevice9Ex** device) {
+    *device = nullptr;
+    return D3DERR_NOTAVAILABLE;
+}
+
+HRESULT WINAPI CreateRefusingEx(UINT version, IDirect3D9Ex** out) {
+    const HRESULT hr = FindDirect3DCreate9Ex()(version, out);
+    if (FAILED(hr)) return hr;
+    void*** object = reinterpret_cast<void***>(*out);
+    std::memcpy(g_refusingTable, *object, sizeof g_refusingTable);
+    g_refusingTable[kCreateDeviceExSlot] = reinterpret_cast<void*>(&RefuseDeviceEx);
+    *object = g_refusingTable;
+    ++g_refusingObjects;
+    return hr;
+}
+
+TEST(Direct3DDevice, ARefusedExDeviceFallsBackToThePlainOne) {
+    TestDevice window = CreateTestDevice(16, 8, true);
+    ASSERT_NE(window.window, nullptr);
+    D3DPRESENT_PARAMETERS parameters{};
+    parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    parameters.hDeviceWindow = window.window;
+    parameters.Windowed = TRUE;
+    g_refusingObjects = 0;
+    const PlayerDevice made = CreatePlayerDevice(window.window, parameters, CreateRefusingEx);
+    EXPECT_EQ(g_refusingObjects, 1) << "the Ex path was not tried first";
+    ASSERT_NE(made.device, nullptr) << "no device after the Ex device was refused";
+    ASSERT_NE(made.direct3D, nullptr);
+    EXPECT_FALSE(Answers(made.device, __uuidof(IDirect3DDevice9Ex)));
+    D3DDEVICE_CREATION_PARAMETERS creation{};
+    ASSERT_EQ(made.device->GetCreationParameters(&creation), D3D_OK);
+    EXPECT_EQ(creation.BehaviorFlags, 0x26u);
+    made.device->Release();
+    made.direct3D->Release();
+    ReleaseTestDevice(window);
 }
 
 }  // namespace

@@ -277,3 +277,56 @@ TEST(FrameRenderer, HandOverSetsFrameReadyAfterLeavingTheLock) {
 }
 
 }  // namespace
+
+namespace {
+
+// Where a full-screen application covers a display, the picture is transparent; elsewhere it
+// keeps the background's alpha.
+TEST(FrameRenderer, ClearedAreasAreTransparentAndOnlyThey) {
+    IDirect3DDevice9* device = SharedDevice();
+    ASSERT_NE(device, nullptr);
+    constexpr int32_t kW = 32, kH = 24;
+    TestPictureOutput out(device, kW, kH);
+    FrameResources resources = SetUpFrameResources(out.output, 4, 3);
+    const std::vector<MonitorEntry> areas = {{0, 0, 8, kH}, {20, 4, 5, 5}};
+    const std::vector<uint8_t> frame(12, 255);
+    ComposeFrame(frame.data(), 4, 3, 255, resources.shadowBuffer.data(),
+                 resources.cutoutBuffer.data());
+    RenderFrame(resources, device, OneArea(kW, kH, 4, 3), 200);
+    ClearAreas(resources, device, areas);
+    HandOverFrame(resources, out.output);
+    const std::vector<uint32_t> pixels = ReadSurface(out.output.pictureSurface);
+    ASSERT_EQ(pixels.size(), size_t(kW * kH));
+    for (int32_t y = 0; y < kH; ++y) {
+        for (int32_t x = 0; x < kW; ++x) {
+            const bool cleared = x < 8 || (x >= 20 && x < 25 && y >= 4 && y < 9);
+            const uint32_t alpha = pixels[size_t(y * kW + x)] >> 24;
+            if (cleared) {
+                EXPECT_EQ(pixels[size_t(y * kW + x)], 0u) << "at " << x << "," << y;
+            } else {
+                EXPECT_EQ(alpha, 200u) << "at " << x << "," << y;
+            }
+        }
+    }
+    ReleaseFrameResources(resources);
+}
+
+TEST(FrameRenderer, OnlyARemovedHungOrLostDeviceIsALoss) {
+    const struct {
+        HRESULT result;
+        bool loss;
+    } cases[] = {
+        {D3DERR_DEVICEREMOVED, true},
+        {D3DERR_DEVICEHUNG, true},
+        {D3DERR_DEVICELOST, true},
+        {D3DERR_INVALIDCALL, false},
+        {D3DERR_OUTOFVIDEOMEMORY, false},
+        {E_OUTOFMEMORY, false},
+        {S_OK, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsDeviceLoss(c.result), c.loss) << std::hex << "result 0x" << c.result;
+    }
+}
+
+}  // namespace

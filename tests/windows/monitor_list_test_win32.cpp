@@ -120,39 +120,4 @@ TEST(DisplayEntryFrom, PrimaryOnlyWhenTheFlagsAreExactlyPrimary) {
     }
 }
 
-TEST(BuildMonitorList, EntriesAreRelativeToTheWindowsClientOrigin) {
-    const std::vector<MONITORINFO> platform = PlatformMonitors();
-    struct Origin {
-        int x;
-        int y;
-    };
-    for (Origin origin : {Origin{0, 0}, Origin{100, 50}}) {
-        for (const ReaderCase& c : kReaderCases) {
-            SCOPED_TRACE(std::string(c.name) + " at origin " + std::to_string(origin.x) + "," +
-                         std::to_string(origin.y));
-            HWND window = CreateWindowExW(0, L"Static", L"origin", WS_POPUP, origin.x, origin.y,
-                                          200, 100, nullptr, nullptr, nullptr, nullptr);
-            ASSERT_NE(window, nullptr);
-            g_app.monitors.clear();
-            readCount = 0;
-            failFrom = c.failFrom;
-            failOnly = c.failOnly;
-            BuildMonitorList(window, ScriptedReader);
-            DestroyWindow(window);
-            const std::vector<size_t> kept = ReadablePositions(platform.size(), c);
-            ASSERT_EQ(g_app.monitors.size(), kept.size());
-            for (size_t i = 0; i < kept.size(); ++i) {
-                const RECT& r = platform[kept[i]].rcMonitor;
-                const MonitorEntry& m = g_app.monitors[i];
-                SCOPED_TRACE("entry " + std::to_string(i));
-                EXPECT_EQ(m.x, r.left - origin.x);
-                EXPECT_EQ(m.y, r.top - origin.y);
-                EXPECT_EQ(m.width, r.right - r.left);
-                EXPECT_EQ(m.height, r.bottom - r.top);
-            }
-        }
-    }
-    g_app.monitors.clear();
-}
-
 }  // namespace

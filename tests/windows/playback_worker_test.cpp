@@ -321,6 +321,79 @@ TEST_F(PlaybackWorkerTest, ClearingRunningEndsTheWorkerWithinOneTurn) {
     EXPECT_GE(observed.advances.size(), observed.handOvers.size()) << "and paced";
 }
 
+// A clock on which showing a picture takes `showTicks` milliseconds (one tick each): without the
+// cap a repeat then sleeps as long, up to a second.
+class ShowTimingClock : public ClockSource {
+  public:
+    explicit ShowTimingClock(int64_t showTicks) : showTicks(showTicks) {}
+    int64_t Counter() override { return now += showTicks; }
+    int64_t Frequency() override { return 1000; }
+    void Sleep(uint32_t ms) override { sleeps.push_back(ms); }
+    int64_t showTicks;
+    int64_t now = 0;
+    std::vector<uint32_t> sleeps;
+};
+
+TEST_F(PlaybackWorkerTest, AnUncappedRepeatSleepsAsLongAsTheLastPictureTook) {
+    const std::wstring archive = WriteFlatArchive(directory, 1);
+    ASSERT_FALSE(archive.empty());
+    g_app.settings.limitFps = false;
+    const struct {
+        int64_t showTicks;
+        uint32_t sleep;
+    } cases[] = {{40, 40}, {1, 1}, {5000, 1000}};
+    for (const auto& c : cases) {
+        ShowTimingClock clock(c.showTicks);
+        UseClockSource(&clock);
+        g_app.running.store(true);
+        Observed observed;
+        observed.stopAfter = 4;
+        const WorkerHooks hooks = HooksFor(observed);
+        RunPlayback(archive, &hooks);
+        UseClockSource(nullptr);
+        EXPECT_EQ(observed.handOverCount.load(), 1);
+        EXPECT_EQ(clock.sleeps, std::vector<uint32_t>(3, c.sleep))
+            << "showing took " << c.showTicks << " ms";
+    }
+}
+
+TEST_F(PlaybackWorkerTest, APausedWorkerDrawsNothingUntilTheResumeAndGoesOnFromTheFrameReached) {
+    const std::wstring archive = WriteFlatArchive(directory, 5);
+    ASSERT_FALSE(archive.empty());
+    g_app.settings.limitFps = true;
+    g_app.workerStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_app.resume = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_app.frameReached.store(3);
+    g_app.paused.store(true);
+    Observed observed;
+    const WorkerHooks hooks = HooksFor(observed);
+    ThreadRun run{archive, &hooks};
+    HANDLE thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunOnThread, &run, 0, nullptr));
+    ASSERT_NE(thread, nullptr);
+    Sleep(300);
+    EXPECT_EQ(observed.handOverCount.load(), 0) << "drew while paused";
+    g_app.paused.store(false);
+    SetEvent(g_app.resume);
+    while (observed.handOverCount.load() < 2) Sleep(1);
+    // A pause under way, then a stop: the stop ends the wait.
+    ResetEvent(g_app.resume);
+    g_app.paused.store(true);
+    Sleep(100);
+    g_app.running.store(false);
+    SetEvent(g_app.workerStop);
+    const DWORD ended = WaitForSingleObject(thread, 10000);
+    EXPECT_EQ(ended, DWORD(WAIT_OBJECT_0)) << "the stop did not end the paused worker";
+    if (ended != WAIT_OBJECT_0) TerminateThread(thread, 1);
+    CloseHandle(thread);
+    ASSERT_GE(observed.handOvers.size(), 2u);
+    EXPECT_EQ(observed.handOvers[0], 3) << "did not go on from the frame reached";
+    g_app.paused.store(false);
+    CloseHandle(g_app.workerStop);
+    CloseHandle(g_app.resume);
+    g_app.workerStop = g_app.resume = nullptr;
+}
+
 // ---- child processes: archives that end the process, and the real thread entry ----
 
 int WorkerArchiveChild(int argc, char** argv) {

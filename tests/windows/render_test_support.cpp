@@ -46,7 +46,6 @@ TestDevice CreateTestDevice(int32_t width, int32_t height, bool plain) {
 
 void StandOnOneDisplay(int32_t width, int32_t height) {
     g_app.displays = {DisplayEntry{0, 0, width, height, true}};
-    g_app.monitors = {MonitorEntry{0, 0, width, height}};
     g_app.virtualScreen = VirtualScreen{0, 0, width, height};
 }
 

@@ -1,0 +1,68 @@
+#include "render/screen_cover.h"
+
+#include <algorithm>
+
+namespace {
+
+bool Contains(const MonitorRect& outer, const DisplayEntry& inner) {
+    return outer.left <= inner.left && outer.top <= inner.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom && inner.left < inner.right && inner.top < inner.bottom;
+}
+
+bool SameRect(const MonitorRect& a, const DisplayEntry& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// The overlay's rectangle in virtual-desktop coordinates, widened so that sums cannot overflow.
+struct Span {
+    int64_t left, top, right, bottom;
+};
+
+Span SpanOf(const OverlayLayout& layout) {
+    return Span{layout.left, layout.top, int64_t{layout.left} + layout.width,
+                int64_t{layout.top} + layout.height};
+}
+
+bool Overlaps(const Span& span, const DisplayEntry& d) {
+    return std::max<int64_t>(span.left, d.left) < std::min<int64_t>(span.right, d.right) &&
+           std::max<int64_t>(span.top, d.top) < std::min<int64_t>(span.bottom, d.bottom);
+}
+
+}  // namespace
+
+std::vector<MonitorRect> CoveredDisplays(const std::vector<DisplayEntry>& displays,
+                                         const MonitorRect& window) {
+    std::vector<MonitorRect> covered;
+    for (const DisplayEntry& d : displays) {
+        if (Contains(window, d)) covered.push_back({d.left, d.top, d.right, d.bottom});
+    }
+    return covered;
+}
+
+std::vector<MonitorEntry> HiddenAreas(const std::vector<MonitorRect>& covered,
+                                      const OverlayLayout& layout) {
+    const Span span = SpanOf(layout);
+    std::vector<MonitorEntry> areas;
+    for (const MonitorRect& c : covered) {
+        const int64_t left = std::max<int64_t>(span.left, c.left);
+        const int64_t top = std::max<int64_t>(span.top, c.top);
+        const int64_t right = std::min<int64_t>(span.right, c.right);
+        const int64_t bottom = std::min<int64_t>(span.bottom, c.bottom);
+        if (left >= right || top >= bottom) continue;
+        areas.push_back(MonitorEntry{int32_t(left - span.left), int32_t(top - span.top),
+                                     int32_t(right - left), int32_t(bottom - top)});
+    }
+    return areas;
+}
+
+bool NothingLeftToShow(const std::vector<DisplayEntry>& displays,
+                       const std::vector<MonitorRect>& covered, const OverlayLayout& layout) {
+    const Span span = SpanOf(layout);
+    for (const DisplayEntry& d : displays) {
+        if (!Overlaps(span, d)) continue;
+        const bool isCovered = std::any_of(covered.begin(), covered.end(),
+                                           [&d](const MonitorRect& c) { return SameRect(c, d); });
+        if (!isCovered) return false;
+    }
+    return true;
+}

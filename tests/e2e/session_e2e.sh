@@ -1,0 +1,246 @@
+#!/usr/bin/env bash
+# The player through a desktop session, in the virtual desktop (see scripts/vdesk.sh), one
+# scenario per call; each starts the player once and checks several things in sequence:
+#
+#   session_e2e.sh SCENARIO BIN_DIR VEKTOOL OUT_DIR
+#
+#   still-one      a one-frame archive: the picture matches the software renderer's at 3 s and
+#                  at 8 s, and again after the lock screen hid the overlay and the unlock showed
+#                  it; a key ends the player with status 0
+#   still-shared   two frames that share one stream: the picture at 3 s and at 8 s
+#   cover-lock     the demo: a borderless window of another program over the whole monitor with
+#                  the foreground hides the overlay (unmapped, so that it would show nothing
+#                  even raised above it) and the player then takes at most 0.03 CPU s/s; the shadow is back within
+#                  1.5 s of that window's end; after WM_WTSSESSION_CHANGE lock the player takes
+#                  at most 0.03 CPU s/s, after unlock it draws again; a key ends it with status 0.
+#                  Prints "figure:" lines (scripts/measure_player.sh --session gathers them).
+#   device-removed the build that loses its first device at its 5th picture: a new device is
+#                  made and keeps presenting; a key ends the player with status 0
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+scenario=$1
+source "$here/lib.sh" "$2" "$3" "$4/session-$scenario"
+size=${NOCTIVA_DESKTOP_SIZE:-1280x720}
+width=${size%x*}
+height=${size#*x}
+background=${NOCTIVA_BACKGROUND:-#336699}
+cpu_limit=0.03
+
+driver() { (cd "$e2e_bin" && wine ./session_driver.exe "$@" </dev/null | tr -d '\r'); }
+
+# The Wine process of the player started last: the newest noctiva.exe of this Wine prefix.
+player_process() {
+  local pid
+  for pid in $(pgrep -f 'noctiva\.exe' | sort -rn); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+      echo "$pid"
+      return
+    fi
+  done
+  echo 0
+}
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
+
+# Processor seconds per second of process PID over SECONDS.
+cpu_rate() {
+  local pid=$1 seconds=$2 t0 t1 s0 s1
+  t0=$(now_ms)
+  s0=$(cpu_ticks "$pid")
+  sleep "$seconds"
+  s1=$(cpu_ticks "$pid")
+  t1=$(now_ms)
+  python3 -c "print(f'{($s1 - $s0) / 100 / (($t1 - $t0) / 1000):.3f}')"
+}
+
+at_most() { python3 -c "import sys; sys.exit(0 if $1 <= $2 else 1)"; }
+
+overlay_visible() { xdotool search --onlyvisible --name "$overlay_title" >/dev/null 2>&1; }
+
+# Milliseconds until the overlay's visibility is WANT (1 shown, 0 hidden), at most LIMIT ms;
+# prints the time, fails past the limit.
+wait_visibility() {
+  local want=$1 limit=$2 start
+  start=$(now_ms)
+  while :; do
+    local shown=0
+    overlay_visible && shown=1
+    ((shown == want)) && break
+    (($(now_ms) - start > limit)) && return 1
+    sleep 0.02
+  done
+  echo $(($(now_ms) - start))
+}
+
+# The pattern still of player_e2e.sh's blend run, with the same settings (shadow 50, background
+# 30), so that the software renderer's picture of frame 0 is the expected one.
+start_still() {
+  local archive=$1
+  dir=$(player_folder player "$archive")
+  start_player "$dir"
+  dialog=$(wait_window "$dialog_title" 30) || fail "the settings dialog did not appear"
+  sleep 0.5
+  press "$dialog" Prior Prior Prior Prior Prior Tab Next Next Next Return
+  overlay=$(wait_window "$overlay_title" 20) || fail "no overlay window after 実行"
+  shown_at=$(now_ms)
+  vektool render "$archive" 0 -o "$e2e_out/expected.raw" --raw \
+    --desktop "${width}x${height}+0+0" --mode each --shadow 127 --background 76
+}
+
+expect_still() {
+  local name=$1
+  screenshot "$e2e_out/$name.png"
+  convert "$e2e_out/$name.png" -depth 8 "rgb:$e2e_out/$name.rgb"
+  echo -n "$name: "
+  python3 "$here/compare_overlay.py" "$e2e_out/$name.rgb" "$e2e_out/expected.raw" \
+    "$width" "$height" "$background" 3 || fail "the still differs from its picture ($name)"
+}
+
+sleep_until() { # milliseconds after the overlay appeared
+  local left=$(($1 - ($(now_ms) - shown_at)))
+  ((left > 0)) && sleep "$(python3 -c "print($left / 1000)")"
+  return 0
+}
+
+# Share of the screenshot's pixels within 8 of the colour '#RRGGBB', on every eighth pixel.
+share_of_colour() {
+  convert "$1" -sample 12.5% -depth 8 "rgb:$1.rgb"
+  python3 - "$1.rgb" "$2" <<'PY'
+import sys
+data, colour = open(sys.argv[1], "rb").read(), sys.argv[2]
+want = bytes(int(colour[i:i + 2], 16) for i in (1, 3, 5))
+n = len(data) // 3
+same = sum(1 for i in range(0, len(data), 3)
+           if all(abs(data[i + k] - want[k]) <= 8 for k in range(3)))
+print(f"{same / n:.4f}")
+PY
+}
+
+end_with_key() {
+  # The window shown again after a pause may stand in another X window.
+  overlay=$(wait_window "$overlay_title" 5) || fail "no overlay window to press a key in"
+  xdotool windowfocus "$overlay" 2>/dev/null || true
+  sleep 0.1
+  local start
+  start=$(now_ms)
+  xdotool key space
+  wait_player 5
+  echo "key press to exit: $(($(now_ms) - start)) ms, status $player_status"
+  ((player_status == 0)) || fail "exit status $player_status after the key press"
+}
+
+# The lock screen hides the overlay; the unlock shows it again.
+lock_and_unlock() {
+  driver session 7 >/dev/null || fail "could not post the lock"
+  wait_visibility 0 1000 >/dev/null || fail "the overlay stayed visible after the lock"
+  sleep 0.5
+  driver session 8 >/dev/null || fail "could not post the unlock"
+  wait_visibility 1 1500 >/dev/null || fail "the overlay did not come back after the unlock"
+}
+
+# The still at 3 s and at 8 s; with "hide" also after the lock screen hid the overlay.
+still_run() {
+  start_still "$1"
+  sleep_until 3000
+  expect_still at-3s
+  sleep_until 8000
+  expect_still at-8s
+  if [[ ${2:-} == hide ]]; then
+    lock_and_unlock
+    sleep 0.5
+    expect_still after-unlock
+  fi
+  end_with_key
+}
+
+case "$scenario" in
+  still-one)
+    python3 "$here/make_pattern_archive.py" "$e2e_out/pattern.pgm" 320 240
+    vektool pack -o "$e2e_out/one.vek" "$e2e_out/pattern.pgm" >/dev/null
+    still_run "$e2e_out/one.vek" hide
+    ;;
+  still-shared)
+    python3 "$here/make_pattern_archive.py" "$e2e_out/pattern.pgm" 320 240
+    vektool pack -o "$e2e_out/shared.vek" --dedupe "$e2e_out/pattern.pgm" "$e2e_out/pattern.pgm" \
+      >/dev/null
+    still_run "$e2e_out/shared.vek"
+    ;;
+  cover-lock)
+    dir=$(player_folder player "$e2e_bin/vek.bin")
+    start_player "$dir"
+    dialog=$(wait_window "$dialog_title" 30) || fail "the settings dialog did not appear"
+    sleep 0.5
+    press "$dialog" Return
+    overlay=$(wait_window "$overlay_title" 20) || fail "no overlay window after 実行"
+    sleep 1
+    pid=$(player_process)
+    ((pid > 0)) || fail "no player process found"
+    playing=$(cpu_rate "$pid" 1.5)
+    echo "figure: playing ${playing} CPU s/s"
+
+    cover_ms=3500
+    (driver cover "$cover_ms" >"$e2e_out/cover.txt") &
+    cover_pid=$!
+    wait_window '^noctiva-cover$' 10 >/dev/null || fail "the covering window did not appear"
+    hide_ms=$(wait_visibility 0 1500) || fail "the overlay stayed visible over a full-screen window"
+    echo "figure: full-screen window shown to overlay hidden ${hide_ms} ms"
+    sleep 0.5
+    covered=$(cpu_rate "$pid" 1.5)
+    echo "figure: paused by a full-screen window ${covered} CPU s/s"
+    # Hidden, not only stacked below: raised, it would still show nothing. (Raising the unmapped
+    # window with xdotool is no test here: Wine then drops the other program's window from the
+    # screen and keeps its own Direct3D threads busy.)
+    map_state=$(xwininfo -id "$overlay" | sed -n 's/.*Map State: //p')
+    echo "overlay window: $map_state"
+    [[ $map_state == IsUnMapped ]] || fail "the overlay window is mapped behind the full-screen window"
+    screenshot "$e2e_out/covered.png"
+    cover_share=$(share_of_colour "$e2e_out/covered.png" '#C04020')
+    wait "$cover_pid" || fail "the covering program failed"
+    cat "$e2e_out/cover.txt"
+    back_ms=$(wait_visibility 1 1500) || fail "the overlay did not come back within 1.5 s"
+    echo "figure: full-screen window closed to overlay shown ${back_ms} ms"
+    echo "covering window's colour over ${cover_share} of the screen"
+    at_most 0.995 "$cover_share" || fail "the overlay showed over the full-screen window"
+    at_most "$covered" "$cpu_limit" || fail "${covered} CPU s/s behind a full-screen window"
+    sleep 0.5
+    screenshot "$e2e_out/back.png"
+    desktop_share=$(share_of_colour "$e2e_out/back.png" "$background")
+    at_most "$desktop_share" 0.95 || fail "no shadow after the full-screen window closed"
+
+    driver session 7 || fail "could not post the lock"
+    wait_visibility 0 1000 >/dev/null || fail "the overlay stayed visible after the lock"
+    locked=$(cpu_rate "$pid" 1.5)
+    echo "figure: locked ${locked} CPU s/s"
+    at_most "$locked" "$cpu_limit" || fail "${locked} CPU s/s while locked"
+    driver session 8 || fail "could not post the unlock"
+    wait_visibility 1 1500 >/dev/null || fail "the overlay did not come back after the unlock"
+    screenshot "$e2e_out/unlocked-1.png"
+    sleep 0.7
+    screenshot "$e2e_out/unlocked-2.png"
+    cmp -s "$e2e_out/unlocked-1.png" "$e2e_out/unlocked-2.png" &&
+      fail "the picture did not change after the unlock"
+    end_with_key
+    ;;
+  device-removed)
+    dir=$(player_folder player "$e2e_bin/vek.bin")
+    cp "$e2e_bin/noctiva_device_removed.exe" "$dir/noctiva.exe"
+    (cd "$dir" && exec wine ./noctiva.exe) 2>"$dir/fault.txt" &
+    player_pid=$!
+    dialog=$(wait_window "$dialog_title" 30) || fail "the settings dialog did not appear"
+    sleep 0.5
+    press "$dialog" Return
+    overlay=$(wait_window "$overlay_title" 20) || fail "no overlay window after 実行"
+    sleep 6
+    kill -0 "$player_pid" 2>/dev/null || fail "the player ended after the device was removed"
+    end_with_key
+    report=$(tr -d '\r' <"$dir/fault.txt" | grep '^device-fault:' || true)
+    echo "${report:-no report from the player}"
+    [[ $report =~ devices=([0-9]+).*handovers_after=([0-9]+) ]] || fail "no fault report"
+    ((BASH_REMATCH[1] == 2)) || fail "${BASH_REMATCH[1]} devices made, not 2"
+    # Seconds on the new device: a run of pictures, also at idle priority on a busy machine.
+    ((BASH_REMATCH[2] >= 5)) || fail "only ${BASH_REMATCH[2]} pictures on the new device"
+    ;;
+  *)
+    fail "unknown scenario $scenario"
+    ;;
+esac
+echo "PASS: $scenario"

@@ -1,0 +1,86 @@
+#include "render/screen_cover.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+DisplayEntry Display(int32_t left, int32_t top, int32_t width, int32_t height) {
+    return {left, top, left + width, top + height, left == 0 && top == 0};
+}
+
+OverlayLayout Window(int32_t left, int32_t top, int32_t width, int32_t height) {
+    OverlayLayout layout;
+    layout.left = left;
+    layout.top = top;
+    layout.width = width;
+    layout.height = height;
+    return layout;
+}
+
+std::string Describe(const std::vector<MonitorEntry>& areas) {
+    std::string text;
+    for (const MonitorEntry& a : areas) {
+        text += std::to_string(a.width) + "x" + std::to_string(a.height) + "+" +
+                std::to_string(a.x) + "+" + std::to_string(a.y) + " ";
+    }
+    return text;
+}
+
+// A main display of 1920x1080 with a 1280x1024 one on its left.
+const std::vector<DisplayEntry> kTwo = {Display(0, 0, 1920, 1080), Display(-1280, 0, 1280, 1024)};
+
+// Which displays a window covers, what the overlay then clears and whether anything is left,
+// for an overlay over the whole virtual screen and for one on the main display alone.
+TEST(ScreenCover, ACoveredDisplayIsClearedAndNothingLeftPauses) {
+    const OverlayLayout desktop = Window(-1280, 0, 3200, 1080);
+    const OverlayLayout mainOnly = Window(0, 0, 1920, 1080);
+    struct Case {
+        const char* name;
+        MonitorRect window;
+        size_t covered;
+        std::string desktopAreas;  // relative to the whole-desktop overlay's corner
+        bool desktopNothingLeft;
+        bool mainOnlyNothingLeft;
+    };
+    const Case cases[] = {
+        {"exactly the main display", {0, 0, 1920, 1080}, 1, "1920x1080+1280+0 ", false, true},
+        {"beyond its edges (a borderless window with a frame outside)",
+         {-8, -8, 1928, 1088},
+         1,
+         "1920x1080+1280+0 ",
+         false,
+         true},
+        {"one pixel short", {0, 0, 1919, 1080}, 0, "", false, false},
+        {"a maximised window above the taskbar", {0, 0, 1920, 1040}, 0, "", false, false},
+        {"the left display", {-1280, 0, 0, 1024}, 1, "1280x1024+0+0 ", false, false},
+        {"both displays", {-1280, 0, 1920, 1080}, 2, "1920x1080+1280+0 1280x1024+0+0 ", true, true},
+        {"an empty rectangle", {0, 0, 0, 0}, 0, "", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<MonitorRect> covered = CoveredDisplays(kTwo, c.window);
+        EXPECT_EQ(covered.size(), c.covered);
+        EXPECT_EQ(Describe(HiddenAreas(covered, desktop)), c.desktopAreas);
+        EXPECT_EQ(NothingLeftToShow(kTwo, covered, desktop), c.desktopNothingLeft);
+        EXPECT_EQ(NothingLeftToShow(kTwo, covered, mainOnly), c.mainOnlyNothingLeft);
+    }
+}
+
+TEST(ScreenCover, AreasAreClippedToTheOverlayAndEmptyDisplaysCoverNothing) {
+    const std::vector<MonitorRect> covered = {{-1280, 0, 0, 1024}, {0, 0, 1920, 1080}};
+    // An overlay on the main display: the left display lies outside it.
+    EXPECT_EQ(Describe(HiddenAreas(covered, Window(0, 0, 1920, 1080))), "1920x1080+0+0 ");
+    // An overlay straddling both: each part clipped.
+    EXPECT_EQ(Describe(HiddenAreas(covered, Window(-100, 10, 200, 50))),
+              "100x50+0+0 100x50+100+0 ");
+    // A display of no size is never covered, and an overlay that reaches no display shows
+    // nothing.
+    const std::vector<DisplayEntry> empty = {Display(0, 0, 0, 0)};
+    EXPECT_TRUE(CoveredDisplays(empty, {-10, -10, 10, 10}).empty());
+    EXPECT_TRUE(NothingLeftToShow({}, {}, Window(0, 0, 0, 0)));
+}
+
+}  // namespace

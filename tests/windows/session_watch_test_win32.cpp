@@ -1,0 +1,122 @@
+// What pauses the player in a session: the lock screen, the console display, a full-screen
+// window; and the worker's sleeps, which a stop must end at once.
+#include <windows.h>
+// The platform headers below need the types of <windows.h>.
+#include <gtest/gtest.h>
+#include <wtsapi32.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/frame_clock.h"
+#include "app/frame_clock_win32.h"
+#include "app/full_screen_watch_win32.h"
+#include "app/pause_reasons.h"
+#include "app/session_watch_win32.h"
+
+namespace {
+
+TEST(SessionWatch, LockPausesUnlockPlaysOtherChangesKeepTheReasons) {
+    const struct {
+        uint32_t before;
+        WPARAM change;
+        uint32_t after;
+    } cases[] = {
+        {0, WTS_SESSION_LOCK, kPauseSessionLocked},
+        {kPauseSessionLocked, WTS_SESSION_UNLOCK, 0},
+        {kPauseSessionLocked | kPauseFullScreen, WTS_SESSION_UNLOCK, kPauseFullScreen},
+        {kPauseDisplayOff, WTS_SESSION_LOCK, kPauseDisplayOff | kPauseSessionLocked},
+        {kPauseSessionLocked, WTS_CONSOLE_CONNECT, kPauseSessionLocked},
+        {0, WTS_SESSION_LOGON, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ReasonsAfterSessionChange(c.before, c.change), c.after)
+            << "change " << c.change << " after reasons " << c.before;
+    }
+}
+
+// A POWERBROADCAST_SETTING as Windows sends it: the setting's GUID, the data's length, the data.
+std::vector<unsigned char> PowerSetting(const GUID& setting, DWORD state, DWORD length) {
+    std::vector<unsigned char> record(sizeof(POWERBROADCAST_SETTING) + sizeof(DWORD));
+    auto* p = reinterpret_cast<POWERBROADCAST_SETTING*>(record.data());
+    p->PowerSetting = setting;
+    p->DataLength = length;
+    std::memcpy(p->Data, &state, sizeof state);
+    return record;
+}
+
+TEST(SessionWatch, DisplayOffPausesOnAndDimmedPlay) {
+    const GUID console = {
+        0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+    const GUID other = {
+        0x02731015, 0x4510, 0x4526, {0x99, 0xe6, 0xe5, 0xa1, 0x7e, 0xbd, 0x1a, 0xea}};
+    const struct {
+        const char* name;
+        const GUID* setting;
+        DWORD state, length;
+        uint32_t before, after;
+    } cases[] = {
+        {"off", &console, 0, 4, 0, kPauseDisplayOff},
+        {"on", &console, 1, 4, kPauseDisplayOff, 0},
+        {"dimmed", &console, 2, 4, kPauseDisplayOff, 0},
+        {"on, still locked", &console, 1, 4, kPauseDisplayOff | kPauseSessionLocked,
+         kPauseSessionLocked},
+        {"an unknown state", &console, 7, 4, kPauseDisplayOff, kPauseDisplayOff},
+        {"too short to read", &console, 0, 2, 0, 0},
+        {"another setting", &other, 0, 4, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<unsigned char> record = PowerSetting(*c.setting, c.state, c.length);
+        EXPECT_EQ(ReasonsAfterPowerSetting(
+                      c.before, *reinterpret_cast<const POWERBROADCAST_SETTING*>(record.data())),
+                  c.after);
+    }
+}
+
+TEST(FullScreenWatch, TheDesktopTheShellAndOwnWindowsAreNoCandidates) {
+    HWND own = CreateWindowExW(0, L"Static", L"own", WS_POPUP | WS_VISIBLE, 0, 0,
+                               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                               nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(own, nullptr);
+    const struct {
+        const char* name;
+        HWND window;
+    } cases[] = {
+        {"none", nullptr},
+        {"the desktop", GetDesktopWindow()},
+        {"the shell", GetShellWindow()},
+        {"a window of this process over the whole screen", own},
+    };
+    for (const auto& c : cases) {
+        MonitorRect rect{1, 2, 3, 4};
+        EXPECT_FALSE(FullScreenCandidate(c.window, rect)) << c.name;
+    }
+    DestroyWindow(own);
+}
+
+// Without the wake a sleep of ten seconds would last ten seconds.
+TEST(WorkerSleeps, EndOnceTheStopIsSet) {
+    HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(stop, nullptr);
+    WakeClockSleepsOn(stop);
+    struct Setter {
+        static DWORD WINAPI Run(void* event) {
+            Sleep(50);
+            SetEvent(static_cast<HANDLE>(event));
+            return 0;
+        }
+    };
+    HANDLE thread = CreateThread(nullptr, 0, Setter::Run, stop, 0, nullptr);
+    const ULONGLONG start = GetTickCount64();
+    ClockSleep(10000);
+    const ULONGLONG took = GetTickCount64() - start;
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    WakeClockSleepsOn(nullptr);
+    CloseHandle(stop);
+    EXPECT_LT(took, 5000u) << "the sleep did not wake on the stop";
+}
+
+}  // namespace
