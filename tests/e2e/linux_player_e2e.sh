@@ -110,7 +110,8 @@ end_with_key() {
   local start
   start=$(now_ms)
   xdotool key space
-  wait_player 5
+  # Waited for beyond the limit, so that a slow end is told apart from none.
+  wait_player $(((exit_limit_ms + 999) / 1000 + 4))
   local took=$(($(now_ms) - start))
   echo "key press to exit: ${took} ms, status $player_status"
   ((player_status == 0)) || fail "exit status $player_status after the key press"
