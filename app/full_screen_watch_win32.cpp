@@ -39,17 +39,6 @@ MonitorRect MonitorOf(HWND window) {
     return MonitorRect{r.left, r.top, r.right, r.bottom};
 }
 
-bool SameRects(const std::vector<MonitorRect>& a, const std::vector<MonitorRect>& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i].left != b[i].left || a[i].top != b[i].top || a[i].right != b[i].right ||
-            a[i].bottom != b[i].bottom) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::vector<MonitorRect> CoveredNow() {
     const HWND foreground = GetForegroundWindow();
     MonitorRect rect{};
@@ -99,7 +88,7 @@ void ForgetFullScreenCover() {
 
 void CheckFullScreen(HWND overlay) {
     std::vector<MonitorRect> covered = CoveredNow();
-    if (SameRects(covered, g_lastCovered)) return;
+    if (covered == g_lastCovered) return;
     g_lastCovered = covered;
     FollowFullScreenCover(overlay, covered);
 }

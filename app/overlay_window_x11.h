@@ -17,6 +17,8 @@ struct WindowRect {
     int32_t top = 0;
     int32_t width = 0;
     int32_t height = 0;
+
+    bool operator==(const WindowRect&) const = default;
 };
 
 class OverlayWindow {

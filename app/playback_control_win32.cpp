@@ -20,17 +20,6 @@ OverlayLayout CurrentLayout() {
     return LayOutOverlay(g_app.settings, g_app.displays, g_app.virtualScreen, 0, 0);
 }
 
-bool SameAreas(const std::vector<MonitorEntry>& a, const std::vector<MonitorEntry>& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i].x != b[i].x || a[i].y != b[i].y || a[i].width != b[i].width ||
-            a[i].height != b[i].height) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Hiding the active overlay gives the activation away; it takes it back at the resume (so that
 // a key still ends it) when it had it, or when no other window has it now, never from another.
 bool g_activeAtPause = false;
@@ -132,7 +121,7 @@ void FollowFullScreenCover(HWND window, const std::vector<MonitorRect>& covered)
         SetPauseReason(window, kPauseFullScreen, true);
         return;
     }
-    if (!SameAreas(HiddenAreas(covered, layout), HiddenAreas(g_app.coveredDisplays, layout))) {
+    if (HiddenAreas(covered, layout) != HiddenAreas(g_app.coveredDisplays, layout)) {
         // The worker reads the covered displays at its start.
         const bool running = g_app.workerThread != nullptr;
         StopPlaybackWorker();

@@ -62,10 +62,6 @@ WindowRect RectOf(const OverlayLayout& layout) {
     return {layout.left, layout.top, layout.width, layout.height};
 }
 
-bool SameRect(const WindowRect& a, const WindowRect& b) {
-    return a.left == b.left && a.top == b.top && a.width == b.width && a.height == b.height;
-}
-
 // The several XRandR notices of one change arrive within a few milliseconds: the layout waits
 // this long after the last of them.
 constexpr uint32_t kLayoutSettleMs = 100;
@@ -133,7 +129,7 @@ void Player::LayOutAgain() {
     layoutDue_ = false;
     displays_ = EnumerateX11Displays(display_);
     const WindowRect rect = Layout();
-    if (!SameRect(rect, window_.Rect())) {
+    if (rect != window_.Rect()) {
         window_.MoveTo(rect);
         SizePicture(rect);
     }

@@ -18,6 +18,8 @@ struct MonitorEntry {
     int32_t y = 0;
     int32_t width = 0;
     int32_t height = 0;
+
+    bool operator==(const MonitorEntry&) const = default;
 };
 
 // A monitor's rectangle as the platform reports it, in virtual-desktop coordinates.
@@ -26,6 +28,8 @@ struct MonitorRect {
     int32_t top = 0;
     int32_t right = 0;
     int32_t bottom = 0;
+
+    bool operator==(const MonitorRect&) const = default;
 };
 
 // Monitor entries relative to `origin` (the overlay's client origin on screen), in list order.
