@@ -13,7 +13,7 @@ bash scripts/setup.sh
 
 summary=$(mktemp)
 trap 'rm -f "$summary"' EXIT
-stage() { echo; echo "=== $* ==="; }
+stage() { echo; echo "=== $* (at ${SECONDS} s) ==="; }
 # ctest with its closing lines kept for the total at the end.
 run_ctest() { ctest "$@" | tee -a "$summary"; }
 
@@ -57,5 +57,5 @@ scripts/vdesk.sh -- ctest --test-dir build/windows --output-on-failure -L packag
 
 total=$(awk '/tests passed, .* tests failed out of/ {n += $NF} END {print n + 0}' "$summary")
 echo
-echo "all test stages passed"
+echo "all test stages passed in ${SECONDS} s"
 echo "tests: $total passed, 0 failed"
