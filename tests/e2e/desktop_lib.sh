@@ -1,6 +1,14 @@
 # Helpers of the end-to-end runs that drive a player through an X display with xdotool, for the
 # Windows player under Wine (lib.sh) and the Linux one alike. Callers set player_pid.
 
+# The desktop that scripts/vdesk.sh made: size, width, height and background.
+read_desktop() {
+  size=${NOCTIVA_DESKTOP_SIZE:-1280x720}
+  width=${size%x*}
+  height=${size#*x}
+  background=${NOCTIVA_BACKGROUND:-#336699}
+}
+
 # xdotool matches names byte by byte here, so the patterns stay ASCII.
 readonly dialog_title='^Tessarine PV Noctiva.'
 readonly overlay_title='^Tessarine PV Noctiva$'

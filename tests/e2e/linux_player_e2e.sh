@@ -46,10 +46,6 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0"
 scenario=$1
 bin=$(cd "$2" && pwd)
 out=$3/$scenario
-size=${NOCTIVA_DESKTOP_SIZE:-1280x720}
-width=${size%x*}
-height=${size#*x}
-background=${NOCTIVA_BACKGROUND:-#336699}
 rm -rf "$out"
 mkdir -p "$out"
 
@@ -62,6 +58,7 @@ settle_seconds=${NOCTIVA_E2E_SETTLE_SECONDS:-0.5}
 player_pid=""
 # shellcheck source=desktop_lib.sh
 source "$here/desktop_lib.sh"
+read_desktop
 
 fail() {
   echo "FAIL: $*" >&2

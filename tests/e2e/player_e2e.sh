@@ -26,10 +26,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 scenario=$1
 source "$here/lib.sh" "$2" "$3" "$4/$scenario"
-size=${NOCTIVA_DESKTOP_SIZE:-1280x720}
-width=${size%x*}
-height=${size#*x}
-background=${NOCTIVA_BACKGROUND:-#336699}
+read_desktop
 
 # A still picture: two identical frames, so whichever is on screen is the expected one.
 make_pattern_archive() {

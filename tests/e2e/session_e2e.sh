@@ -20,10 +20,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 scenario=$1
 source "$here/lib.sh" "$2" "$3" "$4/session-$scenario"
-size=${NOCTIVA_DESKTOP_SIZE:-1280x720}
-width=${size%x*}
-height=${size#*x}
-background=${NOCTIVA_BACKGROUND:-#336699}
+read_desktop
 cpu_limit=0.03
 
 driver() { (cd "$e2e_bin" && wine ./session_driver.exe "$@" </dev/null | tr -d '\r'); }
