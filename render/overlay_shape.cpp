@@ -39,30 +39,3 @@ std::vector<MonitorRect> OpaqueRectangles(const uint32_t* pixels, int32_t width,
     CloseBand(band, bandTop, height, rects);
     return rects;
 }
-
-bool Contains(const MonitorRect& outer, const MonitorRect& inner) {
-    return outer.left <= inner.left && outer.top <= inner.top && inner.right <= outer.right &&
-           inner.bottom <= outer.bottom;
-}
-
-std::vector<MonitorRect> MonitorsUnder(const MonitorRect& window,
-                                       const std::vector<MonitorRect>& monitors) {
-    std::vector<MonitorRect> under;
-    for (const MonitorRect& m : monitors) {
-        const bool meets = std::max(m.left, window.left) < std::min(m.right, window.right) &&
-                           std::max(m.top, window.top) < std::min(m.bottom, window.bottom);
-        if (meets) under.push_back(m);
-    }
-    return under;
-}
-
-std::vector<MonitorRect> CoveredMonitors(const std::vector<MonitorRect>& shown,
-                                         const std::vector<MonitorRect>& fullScreen) {
-    std::vector<MonitorRect> covered;
-    for (const MonitorRect& m : shown) {
-        const bool whole = std::any_of(fullScreen.begin(), fullScreen.end(),
-                                       [&](const MonitorRect& w) { return Contains(w, m); });
-        if (whole) covered.push_back(m);
-    }
-    return covered;
-}

@@ -31,10 +31,12 @@ bool Overlaps(const Span& span, const DisplayEntry& d) {
 }  // namespace
 
 std::vector<MonitorRect> CoveredDisplays(const std::vector<DisplayEntry>& displays,
-                                         const MonitorRect& window) {
+                                         std::span<const MonitorRect> windows) {
     std::vector<MonitorRect> covered;
     for (const DisplayEntry& d : displays) {
-        if (Contains(window, d)) covered.push_back({d.left, d.top, d.right, d.bottom});
+        const bool whole = std::any_of(windows.begin(), windows.end(),
+                                       [&d](const MonitorRect& w) { return Contains(w, d); });
+        if (whole) covered.push_back({d.left, d.top, d.right, d.bottom});
     }
     return covered;
 }

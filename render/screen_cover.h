@@ -1,17 +1,25 @@
-// What a full-screen application in front takes away from the overlay: the displays it covers
-// show nothing of the overlay, and when that leaves nothing to show, playback pauses.
+// What full-screen applications in front take away from the overlay: the displays they cover
+// show nothing of the overlay, and when that leaves nothing to show, playback pauses. The one
+// rule of both players.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "render/overlay_layout.h"
 #include "settings/monitor_list.h"
 
-// The displays whose whole rectangle lies inside `window` (a window's rectangle in
-// virtual-desktop coordinates), in the display list's order.
+// The displays whose whole rectangle lies inside one of `windows` (windows' rectangles in
+// virtual-desktop coordinates), in the display list's order. A display of no size is never
+// covered.
 std::vector<MonitorRect> CoveredDisplays(const std::vector<DisplayEntry>& displays,
-                                         const MonitorRect& window);
+                                         std::span<const MonitorRect> windows);
+
+inline std::vector<MonitorRect> CoveredDisplays(const std::vector<DisplayEntry>& displays,
+                                                const MonitorRect& window) {
+    return CoveredDisplays(displays, std::span<const MonitorRect>(&window, 1));
+}
 
 // The covered parts of the overlay, relative to its corner and clipped to it; the worker clears
 // them after drawing. Covered displays outside the overlay give nothing.

@@ -1,4 +1,4 @@
-#include "app/device_recovery.h"
+#include "playback/device_recovery.h"
 
 #include <gtest/gtest.h>
 

@@ -59,3 +59,7 @@ if(TARGET noctiva)
                          "NOCTIVA_E2E_EXIT_LIMIT_MS=10000;NOCTIVA_E2E_SETTLE_SECONDS=2")
   endif()
 endif()
+
+if(TARGET playback_worker_test)
+  target_link_libraries(playback_worker_test PRIVATE noctiva_linux_worker)
+endif()

@@ -103,46 +103,4 @@ TEST(OpaqueRectangles, CoversExactlyTheOpaquePixelsInBandedOrder) {
     }
 }
 
-TEST(CoveredMonitors, OnlyMonitorsAFullScreenWindowFillsWhole) {
-    const MonitorRect left{-1280, 0, 0, 1024}, main{0, 0, 1920, 1080}, right{1920, 0, 2944, 768};
-    const std::vector<MonitorRect> three = {left, main, right};
-    struct Case {
-        std::string name;
-        MonitorRect window;  // the overlay
-        std::vector<MonitorRect> fullScreen;
-        std::vector<MonitorRect> shown, covered;
-    };
-    const std::vector<Case> cases = {
-        {"nothing full screen", {-1280, 0, 2944, 1080}, {}, three, {}},
-        {"one monitor filled", {-1280, 0, 2944, 1080}, {main}, three, {main}},
-        {"a window larger than its monitor",
-         {-1280, 0, 2944, 1080},
-         {{-10, -30, 1930, 1090}},
-         three,
-         {main}},
-        {"a window short of the monitor by a pixel",
-         {-1280, 0, 2944, 1080},
-         {{0, 0, 1920, 1079}},
-         three,
-         {}},
-        {"one window across two monitors",
-         {-1280, 0, 2944, 1080},
-         {{-1280, 0, 1920, 1080}},
-         three,
-         {left, main}},
-        {"every monitor filled", {-1280, 0, 2944, 1080}, {left, main, right}, three, three},
-        {"the overlay on one monitor, another filled", {0, 0, 1920, 1080}, {right}, {main}, {}},
-        {"the overlay on one monitor, that one filled",
-         {1920, 0, 2944, 768},
-         {right},
-         {right},
-         {right}},
-    };
-    for (const Case& c : cases) {
-        const std::vector<MonitorRect> shown = MonitorsUnder(c.window, three);
-        EXPECT_EQ(Describe(shown), Describe(c.shown)) << c.name;
-        EXPECT_EQ(Describe(CoveredMonitors(shown, c.fullScreen)), Describe(c.covered)) << c.name;
-    }
-}
-
 }  // namespace

@@ -1,5 +1,7 @@
 // The Linux player's worker against real archives: the pictures it hands over, the repeated-
 // frame rule, display changes, and the one-line reasons for archives it cannot read.
+#include "linux/playback_worker.h"
+
 #include <gtest/gtest.h>
 #include <poll.h>
 
@@ -11,7 +13,6 @@
 
 #include "archive_test_support.h"
 #include "render/overlay_layout.h"
-#include "render/playback_worker_posix.h"
 #include "render/software_renderer.h"
 
 using namespace archive_test;

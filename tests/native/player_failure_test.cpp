@@ -1,15 +1,15 @@
 // The failures a player tells: the archive it chooses from its arguments, the words of the
 // reasons (vektool's), and the message patterns filled with the file and the reason.
-#include "app/player_failure.h"
+#include "playback/player_failure.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/archive_argument.h"
 #include "archive/archive_failure.h"
 #include "archive_test_support.h"
+#include "playback/archive_argument.h"
 
 namespace {
 

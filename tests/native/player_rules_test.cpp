@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/rate_label.h"
 #include "noctiva_dialog_texts.h"
-#include "render/frame_turn.h"
+#include "playback/frame_turn.h"
+#include "playback/rate_label.h"
 #include "resources/resource.h"
 #include "settings/dialog_template.h"
 #include "settings/settings_form.h"

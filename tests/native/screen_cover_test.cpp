@@ -83,4 +83,64 @@ TEST(ScreenCover, AreasAreClippedToTheOverlayAndEmptyDisplaysCoverNothing) {
     EXPECT_TRUE(NothingLeftToShow({}, {}, Window(0, 0, 0, 0)));
 }
 
+// Several full-screen windows at once (the Linux player sees every one), on three displays side
+// by side: the overlay clears the displays one of them fills whole, and pauses when that is
+// every display it reaches.
+TEST(ScreenCover, OnlyDisplaysAFullScreenWindowFillsWhole) {
+    const MonitorRect left{-1280, 0, 0, 1024}, main{0, 0, 1920, 1080}, right{1920, 0, 2944, 768};
+    const std::vector<DisplayEntry> three = {
+        Display(-1280, 0, 1280, 1024), Display(0, 0, 1920, 1080), Display(1920, 0, 1024, 768)};
+    struct Case {
+        std::string name;
+        MonitorRect window;  // the overlay
+        std::vector<MonitorRect> fullScreen;
+        std::vector<MonitorRect> shown, covered;  // the displays it reaches, those cleared
+    };
+    const std::vector<Case> cases = {
+        {"nothing full screen", {-1280, 0, 2944, 1080}, {}, {left, main, right}, {}},
+        {"one display filled", {-1280, 0, 2944, 1080}, {main}, {left, main, right}, {main}},
+        {"a window larger than its display",
+         {-1280, 0, 2944, 1080},
+         {{-10, -30, 1930, 1090}},
+         {left, main, right},
+         {main}},
+        {"a window short of the display by a pixel",
+         {-1280, 0, 2944, 1080},
+         {{0, 0, 1920, 1079}},
+         {left, main, right},
+         {}},
+        {"one window across two displays",
+         {-1280, 0, 2944, 1080},
+         {{-1280, 0, 1920, 1080}},
+         {left, main, right},
+         {left, main}},
+        {"every display filled",
+         {-1280, 0, 2944, 1080},
+         {left, main, right},
+         {left, main, right},
+         {left, main, right}},
+        {"the overlay on one display, another filled", {0, 0, 1920, 1080}, {right}, {main}, {}},
+        {"the overlay on one display, that one filled",
+         {1920, 0, 2944, 768},
+         {right},
+         {right},
+         {right}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const OverlayLayout overlay =
+            Window(c.window.left, c.window.top, c.window.right - c.window.left,
+                   c.window.bottom - c.window.top);
+        const std::vector<MonitorRect> covered = CoveredDisplays(three, c.fullScreen);
+        std::vector<MonitorEntry> expected;
+        for (const MonitorRect& m : c.covered) {
+            expected.push_back(
+                {m.left - overlay.left, m.top - overlay.top, m.right - m.left, m.bottom - m.top});
+        }
+        EXPECT_EQ(Describe(HiddenAreas(covered, overlay)), Describe(expected));
+        const bool pause = !c.covered.empty() && c.covered.size() == c.shown.size();
+        EXPECT_EQ(!covered.empty() && NothingLeftToShow(three, covered, overlay), pause);
+    }
+}
+
 }  // namespace

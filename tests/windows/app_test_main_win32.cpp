@@ -7,7 +7,7 @@
 
 #include <clocale>
 
-#include "app/app_state_win32.h"
+#include "windows/app_state.h"
 
 int main(int argc, char** argv) {
     setlocale(LC_ALL, "");

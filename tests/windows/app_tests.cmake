@@ -5,7 +5,7 @@
 function(noctiva_app_test name)
   add_executable(${name} ${ARGN} ${CMAKE_CURRENT_SOURCE_DIR}/app_test_main_win32.cpp
                  $<TARGET_OBJECTS:noctiva_resources>)
-  target_link_libraries(${name} PRIVATE noctiva_core gtest)
+  target_link_libraries(${name} PRIVATE noctiva_windows gtest)
 endfunction()
 
 noctiva_app_test(settings_dialog_tests settings_dialog_test_win32.cpp
@@ -50,19 +50,19 @@ noctiva_add_player(noctiva_measure_polling NOCTIVA_MEASURE NOCTIVA_POLLING_LOOP)
 # same platform calls as its baseline.
 noctiva_add_player(noctiva_soak NOCTIVA_SOAK NOCTIVA_MEASURE)
 foreach(player noctiva_measure noctiva_measure_polling noctiva_soak)
-  target_sources(${player} PRIVATE ${PROJECT_SOURCE_DIR}/app/measure_counters_win32.cpp)
+  target_sources(${player} PRIVATE ${PROJECT_SOURCE_DIR}/windows/measure_counters.cpp)
   target_link_options(${player} PRIVATE -Wl,--wrap=malloc,--wrap=calloc,--wrap=realloc)
 endforeach()
 # The player that loses its first device once (Wine cannot remove one), for the recovery's
 # end-to-end run.
 noctiva_add_player(noctiva_device_removed NOCTIVA_DEVICE_REMOVED_ONCE)
-target_sources(noctiva_device_removed PRIVATE ${PROJECT_SOURCE_DIR}/app/device_fault_win32.cpp)
+target_sources(noctiva_device_removed PRIVATE ${PROJECT_SOURCE_DIR}/windows/device_fault.cpp)
 # The other programs of a session (a full-screen window, the lock screen's notice) for the
 # session's end-to-end runs.
 add_executable(session_driver ${CMAKE_CURRENT_SOURCE_DIR}/session_driver_win32.cpp)
 target_link_options(session_driver PRIVATE -municode)
 add_executable(soak_baseline WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/soak_baseline_win32.cpp)
-target_link_libraries(soak_baseline PRIVATE noctiva_core)
+target_link_libraries(soak_baseline PRIVATE noctiva_windows)
 target_link_options(soak_baseline PRIVATE -municode)
 
 # End-to-end runs of the real player in the virtual desktop; vek.bin and vektool come from the

@@ -1,11 +1,12 @@
 // The player's device: an Ex device where Direct3DCreate9Ex exists, the plain one where it does
 // not, and both render the same. The other renderer tests run on the Ex device.
+#include "windows/device.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 
-#include "render/device_win32.h"
 #include "tests/windows/render_test_env.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state_win32.h"
-#include "app/fps_label_win32.h"
+#include "windows/app_state.h"
+#include "windows/fps_label.h"
 
 namespace {
 

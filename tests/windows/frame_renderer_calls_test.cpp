@@ -4,8 +4,8 @@
 #include <sstream>
 
 #include "render/compose.h"
-#include "render/frame_renderer_win32.h"
 #include "tests/windows/render_test_env.h"
+#include "windows/frame_renderer.h"
 
 namespace {
 

@@ -1,3 +1,5 @@
+#include "windows/frame_renderer.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,7 +8,6 @@
 #include <string>
 
 #include "render/compose.h"
-#include "render/frame_renderer_win32.h"
 #include "render/software_renderer.h"
 #include "tests/windows/frame_patterns.h"
 #include "tests/windows/render_test_env.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state_win32.h"
-#include "settings/monitor_list_win32.h"
+#include "windows/app_state.h"
+#include "windows/monitor_list.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state_win32.h"
-#include "app/overlay_window_win32.h"
-#include "render/placement_win32.h"
 #include "resources/resource.h"
+#include "windows/app_state.h"
+#include "windows/overlay_window.h"
+#include "windows/placement.h"
 
 namespace {
 

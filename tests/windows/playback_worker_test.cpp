@@ -1,3 +1,5 @@
+#include "windows/playback_worker.h"
+
 #include <gtest/gtest.h>
 #include <process.h>
 
@@ -7,12 +9,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/app_state_win32.h"
-#include "app/failure_notice_win32.h"
-#include "app/frame_clock.h"
-#include "render/playback_worker_win32.h"
+#include "playback/frame_clock.h"
 #include "render/software_renderer.h"
 #include "tests/windows/render_test_env.h"
+#include "windows/app_state.h"
+#include "windows/failure_notice.h"
+#include "windows/text_conversion.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/frame_clock.h"
-#include "app/presentation_loop_win32.h"
+#include "playback/frame_clock.h"
+#include "windows/presentation_loop.h"
 
 namespace {
 

@@ -2,6 +2,8 @@
 // runs in a child process made like the player: AppState's device, picture surface, lock and
 // event, the exit-time clean-up registered in start-up order, a worker that renders and hands
 // over, and a main thread that takes the picture surface's device context under the lock.
+#include "windows/process_exit.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,11 +12,10 @@
 #include <cstring>
 #include <string>
 
-#include "app/app_state_win32.h"
-#include "app/process_exit_win32.h"
 #include "render/compose.h"
-#include "render/frame_renderer_win32.h"
 #include "tests/windows/render_test_env.h"
+#include "windows/app_state.h"
+#include "windows/frame_renderer.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state_win32.h"
-#include "app/process_exit_win32.h"
-#include "app/process_setup_win32.h"
+#include "windows/app_state.h"
+#include "windows/process_exit.h"
+#include "windows/process_setup.h"
 
 namespace {
 

@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state_win32.h"
 #include "archive/image_unpacker.h"
 #include "render/compose.h"
-#include "render/frame_renderer_win32.h"
-#include "render/playback_worker_win32.h"
 #include "render/software_renderer.h"
 #include "tests/windows/frame_patterns.h"
 #include "tests/windows/render_test_support.h"
+#include "windows/app_state.h"
+#include "windows/frame_renderer.h"
+#include "windows/playback_worker.h"
 
 namespace {
 

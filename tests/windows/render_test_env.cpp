@@ -5,9 +5,10 @@
 #include <map>
 #include <string>
 
-#include "app/app_state_win32.h"
-#include "app/failure_notice_win32.h"
-#include "app/process_exit_win32.h"
+#include "windows/app_state.h"
+#include "windows/failure_notice.h"
+#include "windows/process_exit.h"
+#include "windows/text_conversion.h"
 
 namespace {
 

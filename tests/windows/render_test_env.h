@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/frame_renderer_win32.h"
 #include "tests/windows/render_test_support.h"
+#include "windows/frame_renderer.h"
 
 // Made once per test program, the way start-up makes it.
 class SharedDeviceEnvironment : public testing::Environment {

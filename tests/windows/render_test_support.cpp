@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/app_state_win32.h"
-#include "render/device_win32.h"
+#include "windows/app_state.h"
+#include "windows/device.h"
 
 namespace {
 

@@ -4,7 +4,7 @@ add_library(render_test_support STATIC
   ${CMAKE_CURRENT_LIST_DIR}/render_test_support.cpp
   ${CMAKE_CURRENT_LIST_DIR}/device_call_recorder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frame_patterns.cpp)
-target_link_libraries(render_test_support PUBLIC noctiva_core)
+target_link_libraries(render_test_support PUBLIC noctiva_windows)
 target_include_directories(render_test_support PUBLIC ${CMAKE_SOURCE_DIR})
 
 add_executable(render_tests

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "app/frame_clock.h"
-#include "app/frame_clock_win32.h"
-#include "app/full_screen_watch_win32.h"
-#include "app/pause_reasons.h"
-#include "app/session_watch_win32.h"
+#include "playback/frame_clock.h"
+#include "playback/frame_clock_win32.h"
+#include "playback/pause_reasons.h"
+#include "windows/full_screen_watch.h"
+#include "windows/session_watch.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state_win32.h"
 #include "resources/resource.h"
-#include "settings/settings_dialog_win32.h"
+#include "windows/app_state.h"
+#include "windows/settings_dialog.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <cstring>
 #include <cwchar>
 
-#include "app/resource_sampler_win32.h"
-#include "render/device_win32.h"
+#include "windows/device.h"
+#include "windows/resource_sampler.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
+#include "windows/textured_quad.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
-#include "render/textured_quad_win32.h"
 #include "tests/windows/render_test_env.h"
 
 namespace {

@@ -1,3 +1,0 @@
-#include "app/app_state_win32.h"
-
-AppState g_app;

@@ -1,0 +1,3 @@
+#include "windows/app_state.h"
+
+AppState g_app;

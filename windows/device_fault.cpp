@@ -1,0 +1,58 @@
+// The fault works on the C form of the device interface, whose method table is a plain struct
+// of named function pointers, so this file alone is compiled with CINTERFACE.
+#define CINTERFACE
+#include "windows/device_fault.h"
+
+#include <d3d9.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "windows/device_recovery.h"
+
+namespace {
+
+constexpr long kFailingHandOver = 5;
+
+std::atomic<long> g_devices{0};
+std::atomic<long> g_handOvers{0};
+std::atomic<long> g_laterHandOvers{0};
+
+// Every device of one process has the same methods; the table copied is the extended one, so
+// that calls of the extended methods still reach the device.
+IDirect3DDevice9ExVtbl g_original{};
+IDirect3DDevice9ExVtbl g_faulting{};
+
+HRESULT WINAPI FaultingGetRenderTargetData(IDirect3DDevice9Ex* self, IDirect3DSurface9* target,
+                                           IDirect3DSurface9* destination) {
+    // The worker of the first device ends at the failure: every later hand-over is a new one's.
+    const long handOver = g_handOvers.fetch_add(1) + 1;
+    if (handOver == kFailingHandOver) return D3DERR_DEVICEREMOVED;
+    if (handOver > kFailingHandOver) g_laterHandOvers.fetch_add(1);
+    return g_original.GetRenderTargetData(self, target, destination);
+}
+
+void Report() {
+    std::fprintf(stderr, "device-fault: devices=%ld removed_at=%ld handovers_after=%ld\n",
+                 g_devices.load(), kFailingHandOver, g_laterHandOvers.load());
+    std::fflush(stderr);
+}
+
+void OnDeviceCreated(IDirect3DDevice9* device) {
+    if (g_devices.fetch_add(1) == 0) {
+        std::memcpy(&g_original, device->lpVtbl, sizeof(IDirect3DDevice9ExVtbl));
+        g_faulting = g_original;
+        g_faulting.GetRenderTargetData = FaultingGetRenderTargetData;
+    }
+    device->lpVtbl = reinterpret_cast<IDirect3DDevice9Vtbl*>(&g_faulting);
+}
+
+}  // namespace
+
+void StartDeviceFault() {
+    SetDeviceCreatedHook(OnDeviceCreated);
+    std::atexit(Report);
+}

@@ -1,0 +1,134 @@
+#include "windows/failure_notice.h"
+
+#include <process.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "resources/resource.h"
+#include "windows/app_state.h"
+#include "windows/playback_control.h"
+#include "windows/process_exit.h"
+#include "windows/text_conversion.h"
+
+namespace {
+
+// How long the main thread lets the worker finish its turn before it leaves the device objects
+// to the system.
+constexpr DWORD kWorkerStopMs = 5000;
+
+// The first failure wins; `recorded` is set once `recordedFailure` is written.
+std::atomic<bool> g_recording{false};
+std::atomic<bool> g_recorded{false};
+PlayerFailure g_recordedFailure;
+
+void ShowMessageBox(const wchar_t* caption, const wchar_t* text) {
+    MessageBoxW(nullptr, text, caption, MB_OK | MB_ICONWARNING | MB_TOPMOST | MB_SETFOREGROUND);
+}
+
+FailureTeller g_teller = ShowMessageBox;
+
+HINSTANCE Module() {
+    return g_app.moduleHandle ? g_app.moduleHandle : GetModuleHandleW(nullptr);
+}
+
+std::wstring LoadText(int32_t id) {
+    const wchar_t* text = nullptr;
+    const int length = LoadStringW(Module(), UINT(id), reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 ? std::wstring(text, size_t(length)) : std::wstring();
+}
+
+void Record(const PlayerFailure& failure) {
+    if (g_recording.exchange(true)) return;
+    g_recordedFailure = failure;
+    g_recorded.store(true);
+}
+
+// A failure met inside the picture work (the worker's copy, the loop's presentation) gives the
+// lock up here, so that the other thread can finish its turn. The critical section records its
+// owner for exactly this kind of question.
+void LeaveHeldPictureLock() {
+    CRITICAL_SECTION& lock = g_app.pictureLock;
+    while (reinterpret_cast<DWORD_PTR>(lock.OwningThread) == GetCurrentThreadId() &&
+           lock.RecursionCount > 0) {
+        LeaveCriticalSection(&lock);
+    }
+}
+
+template <typename T>
+void Release(T*& reference) {
+    if (reference) reference->Release();
+    reference = nullptr;
+}
+
+void Tell(const PlayerFailure& failure) {
+    std::wstring caption = g_app.windowTitle;
+    if (caption.empty()) caption = LoadText(IDS_WINDOW_TITLE);
+    const std::wstring text = FailureMessageText(failure);
+    g_teller(caption.c_str(), text.c_str());
+}
+
+// The player's worker hands the failure to the main thread, which has the window and joins the
+// worker when the window closes.
+[[noreturn]] void EndWorkerWithFailure(const PlayerFailure& failure) {
+    Record(failure);
+    NoteWorkerEnded();
+    PostMessageW(g_app.window, WM_CLOSE, 0, 0);
+    _endthreadex(1);
+    for (;;) ExitThread(1);  // not reached; _endthreadex does not return
+}
+
+}  // namespace
+
+void EndWithFailure(const PlayerFailure& failure) {
+    LeaveHeldPictureLock();
+    if (CallerIsPlaybackWorker() && g_app.workerThread && g_app.window) {
+        EndWorkerWithFailure(failure);
+    }
+    Record(failure);
+    const bool workerGone = StopPlaybackWorker(kWorkerStopMs);
+    PlayerFailure told = failure;
+    TakeRecordedFailure(told);  // the first one, when the worker's came before
+    if (workerGone) {
+        Release(g_app.pictureSurface);
+        Release(g_app.device);
+        Release(g_app.direct3D);
+        // Its end would join the worker: only once the worker is gone.
+        if (g_app.window) DestroyWindow(g_app.window);
+    } else if (g_app.window) {
+        // Posted: the window's thread may be this one or one that is busy elsewhere.
+        ShowWindowAsync(g_app.window, SW_HIDE);
+    }
+    g_app.window = nullptr;
+    // The window's end posted the quit message, which would end the message box at once.
+    MSG quit;
+    while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    Tell(told);
+    EndProcessWith(1);
+}
+
+PlayerFailure DeviceFailure(const char* what, HRESULT result) {
+    char code[32];
+    std::snprintf(code, sizeof code, " (error 0x%08lX)", static_cast<unsigned long>(result));
+    return PlaybackFailure(std::string(what) + code);
+}
+
+bool TakeRecordedFailure(PlayerFailure& failure) {
+    if (!g_recorded.load()) return false;
+    failure = g_recordedFailure;
+    return true;
+}
+
+std::wstring FailureMessageText(const PlayerFailure& failure) {
+    std::wstring pattern = LoadText(FailureMessageId(failure.kind));
+    // A program without the player's strings still says what happened.
+    if (pattern.empty()) pattern = failure.file.empty() ? L"%2" : L"%1: %2";
+    const std::wstring file = WideFromUtf8(failure.file);
+    const std::wstring reason = WideFromUtf8(failure.reason);
+    return FillFailureMessage<wchar_t>(pattern, file, reason);
+}
+
+void SetFailureTeller(FailureTeller teller) {
+    g_teller = teller ? teller : ShowMessageBox;
+}

@@ -1,0 +1,194 @@
+#include "windows/playback_worker.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "archive/archive_failure.h"
+#include "archive/frame_repeat.h"
+#include "archive/image_unpacker.h"
+#include "playback/frame_clock.h"
+#include "playback/frame_turn.h"
+#include "render/compose.h"
+#include "render/overlay_layout.h"
+#include "render/placement.h"
+#include "render/screen_cover.h"
+#include "windows/app_state.h"
+#include "windows/failure_notice.h"
+#include "windows/frame_renderer.h"
+#include "windows/process_exit.h"
+#include "windows/text_conversion.h"
+
+namespace {
+
+std::wstring g_archivePath;  // empty: vek.bin beside the executable
+
+// A failure of the run (the archive, a device call): thrown, so that the run gives back what it
+// holds as it unwinds, and told by RunPlayback.
+struct PlaybackFailed {
+    PlayerFailure failure;
+};
+
+PictureOutput AppPictureOutput() {
+    PictureOutput output;
+    output.device = g_app.device;
+    output.pictureSurface = g_app.pictureSurface;
+    output.pictureLock = &g_app.pictureLock;
+    output.frameReady = g_app.frameReady;
+    output.width = g_app.windowSize.cx;
+    output.height = g_app.windowSize.cy;
+    return output;
+}
+
+// Where a run starts: the frame a previous worker reached, or frame 0.
+int32_t StartingFrame(int32_t reached, int32_t frameCount) {
+    return reached >= 0 && reached < frameCount ? reached : 0;
+}
+
+struct Playback {
+    const std::string& shownPath;  // the archive's path in messages
+    ImageUnpacker& unpacker;
+    int32_t W, H;
+    const PictureOutput& output;
+    const std::vector<Placement>& placements;
+    const std::vector<MonitorEntry>& hiddenAreas;
+    FrameResources& resources;
+    const WorkerHooks* hooks;
+    std::vector<uint8_t>& frame;  // kept across turns, so that reading allocates only once
+};
+
+// Read, compose, render and hand over one frame.
+void ShowFrame(const Playback& p, int32_t frameIndex) {
+    const PlaybackSettings& settings = g_app.settings;
+    const FrameStatus status = p.unpacker.TryReadFrame(uint32_t(frameIndex), p.frame);
+    if (!status.Ok()) {
+        throw PlaybackFailed{
+            ArchiveFailure(p.shownPath, FrameFailureReason(uint32_t(frameIndex), status))};
+    }
+    if (p.hooks && p.hooks->frameRead) p.hooks->frameRead(p.hooks->context, frameIndex);
+    ComposeFrame(p.frame.data(), p.W, p.H, settings.shadowOpacity, p.resources.shadowBuffer.data(),
+                 p.resources.cutoutBuffer.data());
+    RenderFrame(p.resources, p.output.device, p.placements, settings.backgroundOpacity);
+    ClearAreas(p.resources, p.output.device, p.hiddenAreas);
+    HandOverFrame(p.resources, p.output);
+    g_app.deviceShowedPicture.store(true);
+    if (p.hooks && p.hooks->handedOver) p.hooks->handedOver(p.hooks->context, frameIndex);
+}
+
+// The worker's resources on the device, given back as Play ends or unwinds.
+struct ReleasedAtEnd {
+    FrameResources& resources;
+    ~ReleasedAtEnd() { ReleaseFrameResources(resources); }
+};
+
+// Until the pause ends or the worker is asked to stop.
+void WaitWhilePaused() {
+    HANDLE events[] = {g_app.workerStop, g_app.resume};
+    while (g_app.paused.load() && g_app.running.load()) {
+        WaitForMultipleObjects(2, events, FALSE, INFINITE);
+    }
+}
+
+// One archive, its placements and device resources, from the opening of the archive to the
+// release of the resources.
+void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
+    const std::string shownPath = Utf8FromWide(archivePath);
+    ImageUnpacker unpacker;
+    const OpenStatus opened = unpacker.TryOpen(archivePath.c_str());
+    if (opened != OpenStatus::Ok) {
+        throw PlaybackFailed{
+            ArchiveFailure(shownPath, OpenFailureReasonFor(archivePath.c_str(), opened))};
+    }
+    if (unpacker.FrameCount() == 0) {
+        throw PlaybackFailed{ArchiveFailure(shownPath, kNoFramesReason)};
+    }
+    const int32_t W = int32_t(unpacker.Width());
+    const int32_t H = int32_t(unpacker.Height());
+    const int32_t N = int32_t(unpacker.FrameCount());
+
+    FramePacer pacer;
+    pacer.running = &g_app.running;
+    pacer.Start();
+    const PlaybackSettings& settings = g_app.settings;
+    const PictureOutput output = AppPictureOutput();
+    // The layout the main thread gave the window, now with the frame's size.
+    const OverlayLayout layout = LayOutOverlay(settings, g_app.displays, g_app.virtualScreen, W, H);
+    const std::vector<MonitorEntry> hiddenAreas = HiddenAreas(g_app.coveredDisplays, layout);
+    FrameResources resources = SetUpFrameResources(output, W, H);
+    const ReleasedAtEnd release{resources};
+    std::vector<uint8_t> frame;
+    const Playback playback{shownPath,         unpacker,    W,         H,     output,
+                            layout.placements, hiddenAreas, resources, hooks, frame};
+
+    int32_t frameIndex = StartingFrame(g_app.frameReached.load(), N);
+    int32_t shownFrame = -1;  // nothing handed over yet in this run
+    uint32_t lastShowMs = 1;
+    while (g_app.running.load()) {
+        if (g_app.paused.load()) {
+            WaitWhilePaused();
+            pacer.Start();  // the time paused is not played through
+            continue;
+        }
+        // A frame that names the bytes of the picture on screen changes nothing there.
+        if (!RepeatsShownFrame(unpacker.Index(), shownFrame, frameIndex)) {
+            // Timed only without the cap, the one case in which a repeat needs the time.
+            const int64_t start = settings.limitFps ? 0 : ClockCounter();
+            ShowFrame(playback, frameIndex);
+            shownFrame = frameIndex;
+            if (!settings.limitFps)
+                lastShowMs =
+                    RepeatTurnMilliseconds(ClockCounter() - start, FrameClock::Frequency());
+        } else if (!settings.limitFps) {
+            // Without the cap a turn lasts as long as its picture takes; a repeat, which takes
+            // nothing, lasts as long as the last picture did instead of spinning.
+            ClockSleep(lastShowMs);
+        }
+        const int32_t advance = settings.limitFps ? pacer.Wait() : 1;
+        frameIndex = NextFrameIndex(frameIndex, advance, N);
+        g_app.frameReached.store(frameIndex);
+        if (hooks && hooks->advanced) hooks->advanced(hooks->context, advance, frameIndex);
+    }
+}
+
+}  // namespace
+
+std::wstring ArchivePathBeside(const wchar_t* executablePath) {
+    // Drive and directory, as splitting the path would give them, keep their trailing separator.
+    const std::wstring path = executablePath;
+    const size_t end = path.find_last_of(L"\\/:");
+    const std::wstring directory = end == std::wstring::npos ? L"" : path.substr(0, end + 1);
+    return directory + L"vek.bin";
+}
+
+unsigned RunPlayback(const std::wstring& archivePath, const WorkerHooks* hooks) {
+    NoteWorkerStarted();
+    try {
+        Play(archivePath, hooks);
+    } catch (const DeviceLoss& loss) {
+        // The resources are released; the window thread makes a new device and a new worker.
+        PostMessageW(g_app.window, kDeviceLostMessage, WPARAM(loss.result), 0);
+    } catch (const DeviceCallFailed& failed) {
+        EndWithFailure(DeviceFailure(failed.what, failed.result));
+    } catch (const PlaybackFailed& failed) {
+        EndWithFailure(failed.failure);
+    } catch (const std::bad_alloc&) {
+        // Out of memory (a frame or the composition buffers): told like every other failure,
+        // rather than an abnormal end from an exception nobody catches.
+        EndWithFailure(PlaybackFailure("not enough memory for the picture"));
+    }
+    NoteWorkerEnded();
+    return 0;
+}
+
+void ChoosePlaybackArchive(std::wstring path) {
+    g_archivePath = std::move(path);
+}
+
+unsigned __stdcall PlaybackWorker(void*) {
+    if (!g_archivePath.empty()) return RunPlayback(g_archivePath, nullptr);
+    wchar_t executable[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, executable, MAX_PATH);
+    return RunPlayback(ArchivePathBeside(executable), nullptr);
+}

@@ -1,0 +1,51 @@
+#include "windows/process_setup.h"
+
+#include <commctrl.h>
+#include <mmsystem.h>
+#include <objbase.h>
+
+#include <clocale>
+#include <vector>
+
+#include "windows/app_state.h"
+#include "windows/process_exit.h"
+
+namespace {
+
+void EndTimerResolutionAndCom() {
+    timeEndPeriod(1);
+    CoUninitialize();
+}
+
+void DestroyDisplayList() {
+    std::vector<DisplayEntry>().swap(g_app.displays);
+}
+
+}  // namespace
+
+void InitialisePictureLock(CRITICAL_SECTION& lock, CriticalSectionInit init) {
+    if (!init(&lock, 0)) throw PictureLockInitFailure{E_OUTOFMEMORY};
+}
+
+void SetUpProcess(ExitRegistrar registerAtExit) {
+    setlocale(LC_ALL, "");
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    InitCommonControls();
+    timeBeginPeriod(1);
+    registerAtExit(EndTimerResolutionAndCom);
+
+    g_app.moduleHandle = GetModuleHandleW(nullptr);
+    g_app.screenDC = GetDC(nullptr);
+    g_app.frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    g_app.workerStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_app.resume = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+
+    registerAtExit(ReleaseDirect3DAtExit);
+    registerAtExit(ReleaseDeviceAtExit);
+    registerAtExit(ReleasePictureSurfaceAtExit);
+
+    InitialisePictureLock(g_app.pictureLock);
+    registerAtExit(DeletePictureLockAtExit);
+
+    registerAtExit(DestroyDisplayList);
+}
