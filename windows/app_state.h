@@ -1,5 +1,12 @@
-// Process-wide state shared by the main routine, the window procedure, the settings dialog and
-// the playback worker. Written on the main thread before the worker starts, except `running`.
+// The Windows player's state, in one place and grouped by who may touch it:
+//  - `process`: made before the main routine and kept until its end; any thread uses them;
+//  - `shared`: what the window thread and the playback worker read and write at any time, all
+//    atomic;
+//  - `playback`: written by the window thread while no worker runs (before a start, after a
+//    stop); a worker reads it from its start to its end;
+//  - `windowThread`: the window thread's own (the main routine, the window procedure, the
+//    dialog and the watches); no worker touches it.
+// Test programs that run a worker on a thread of their own keep the same rules.
 #pragma once
 
 #include <d3d9.h>
@@ -8,57 +15,100 @@
 #include <atomic>
 #include <vector>
 
+#include "playback/device_recovery.h"
+#include "playback/player_failure.h"
 #include "render/placement.h"
 #include "settings/monitor_list.h"
 #include "settings/playback_settings.h"
 
-struct AppState {
-    // run control
+struct ProcessObjects {
+    HINSTANCE moduleHandle = nullptr;
+    HDC screenDC = nullptr;
+    // Set by the worker when a picture is handed over; the presentation loop waits on it.
+    HANDLE frameReady = nullptr;
+    // Set (manual reset) to end the worker's waits at once when it is asked to stop.
+    HANDLE workerStop = nullptr;
+    // Set (manual reset) while playing; a paused worker waits on it.
+    HANDLE resume = nullptr;
+    // Held while the picture surface's contents are written or read, and while it is replaced.
+    CRITICAL_SECTION pictureLock{};
+};
+
+// The failure a worker met, for the window thread to tell; the first one wins. `recorded` is
+// set once `failure` is written, and `failure` is not written again after that.
+struct RecordedFailure {
+    std::atomic<bool> recording{false};
+    std::atomic<bool> recorded{false};
+    PlayerFailure failure;
+};
+
+struct SharedWithWorker {
+    // Cleared to stop the worker.
     std::atomic<bool> running{true};
-    HANDLE workerThread = nullptr;
     // The next frame the worker would play; a worker started again after a display change, a
     // pause or a new device carries on from it.
     std::atomic<int32_t> frameReached{0};
-    // Set (manual reset) to end the worker's waits at once when it is asked to stop.
-    HANDLE workerStop = nullptr;
-
-    // pause: PauseReason bits, kept by the main thread; `paused` tells the worker, which then
-    // waits until `resume` (manual reset, set while playing) or `workerStop` is set
-    uint32_t pauseReasons = 0;
+    // Set by the window thread for a pause; the worker then waits for `resume` or `workerStop`.
     std::atomic<bool> paused{false};
-    HANDLE resume = nullptr;
-    // Displays that a full-screen application covers; the worker clears them from each picture.
-    // Written by the main thread while no worker runs.
-    std::vector<MonitorRect> coveredDisplays;
-
-    // device recovery: the worker sets this once it handed over a picture made on the device
+    // Set by the worker once it handed over a picture made on the current device.
     std::atomic<bool> deviceShowedPicture{false};
+    RecordedFailure workerFailure;
+};
 
-    // playback settings, written only by the settings dialog
+struct PlaybackInputs {
+    // Written only by the settings dialog.
     PlaybackSettings settings;
-
-    // window
+    // The displays, and the virtual screen that the window's layout was made for.
+    std::vector<DisplayEntry> displays;
+    VirtualScreen virtualScreen;
+    // Displays that a full-screen application covers; the worker clears them from each picture.
+    std::vector<MonitorRect> coveredDisplays;
+    // The overlay window, which the worker tells of a lost device or a failure, and its size.
     HWND window = nullptr;
-    POINT windowPosition{0, 0};
     SIZE windowSize{0, 0};
+    // The device and the picture surface the worker renders into; each reference is released
+    // once at process exit.
+    IDirect3DDevice9* device = nullptr;
+    IDirect3DSurface9* pictureSurface = nullptr;
+};
+
+// How a failure is shown: MessageBoxW unless a test program puts something else there.
+using FailureTeller = void (*)(const wchar_t* caption, const wchar_t* text);
+
+struct WindowThreadState {
+    HANDLE workerThread = nullptr;
+    // PauseReason bits.
+    uint32_t pauseReasons = 0;
+    // Whether the overlay had the activation when the pause hid it.
+    bool activeAtPause = false;
+
+    POINT windowPosition{0, 0};
     wchar_t windowTitle[100] = {};
     wchar_t windowClassName[100] = {};
 
-    // platform objects made before the main routine
-    HINSTANCE moduleHandle = nullptr;
-    HDC screenDC = nullptr;
-    HANDLE frameReady = nullptr;
-    CRITICAL_SECTION pictureLock{};
-
-    // Direct3D 9; each reference is released once at process exit
-    IDirect3D9* direct3D = nullptr;
-    IDirect3DDevice9* device = nullptr;
-    IDirect3DSurface9* pictureSurface = nullptr;
+    IDirect3D9* direct3D = nullptr;  // released once at process exit
     D3DPRESENT_PARAMETERS presentParameters{};
 
-    // displays, and the virtual screen that the window's layout was made for
-    std::vector<DisplayEntry> displays;
-    VirtualScreen virtualScreen;
+    // The full-screen watch: the window it serves, its event hooks and its last answer.
+    HWND watchedOverlay = nullptr;
+    HWINEVENTHOOK foregroundHook = nullptr;
+    HWINEVENTHOOK locationHook = nullptr;
+    std::vector<MonitorRect> lastCovered;
+
+    // Device recovery: the failed recreations within the window of time that counts, whether
+    // the current device was made after a loss, and the loss that started the recovery.
+    RecreationFailures recreationFailures;
+    bool deviceRecreated = false;
+    HRESULT lastLoss = S_OK;
+
+    FailureTeller teller = nullptr;  // null: the message box
+};
+
+struct AppState {
+    ProcessObjects process;
+    SharedWithWorker shared;
+    PlaybackInputs playback;
+    WindowThreadState windowThread;
 };
 
 extern AppState g_app;

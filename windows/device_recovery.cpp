@@ -12,9 +12,6 @@ namespace {
 
 constexpr UINT kRetryDelayMs = 1000;
 
-RecreationFailures g_failures;
-bool g_recreated = false;  // the current device was made after a loss
-HRESULT g_lastLoss = S_OK;
 DeviceCreatedHook g_deviceCreated = nullptr;
 
 template <typename T>
@@ -27,35 +24,36 @@ void ReleaseReference(T*& reference) {
 void TryRecreation(HWND window, HRESULT previous) {
     const HRESULT made = CreateDeviceObjects();
     if (SUCCEEDED(made)) {
-        g_recreated = true;
-        ResetEvent(g_app.frameReady);
+        g_app.windowThread.deviceRecreated = true;
+        ResetEvent(g_app.process.frameReady);
         StartPlaybackWorker();
         return;
     }
     const HRESULT failure = made != E_FAIL ? made : previous;
-    if (NoteFailedRecreation(g_failures, timeGetTime())) EndAfterDeviceFailure(failure);
+    if (NoteFailedRecreation(g_app.windowThread.recreationFailures, timeGetTime()))
+        EndAfterDeviceFailure(failure);
     SetTimer(window, kDeviceRetryTimer, kRetryDelayMs, nullptr);
 }
 
 }  // namespace
 
 HRESULT CreateDeviceObjects() {
-    D3DPRESENT_PARAMETERS& p = g_app.presentParameters;
+    D3DPRESENT_PARAMETERS& p = g_app.windowThread.presentParameters;
     p = D3DPRESENT_PARAMETERS{};
     p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    p.hDeviceWindow = g_app.window;
+    p.hDeviceWindow = g_app.playback.window;
     p.Windowed = TRUE;
-    const PlayerDevice made = CreatePlayerDevice(g_app.window, p, FindDirect3DCreate9Ex());
-    EnterCriticalSection(&g_app.pictureLock);
-    g_app.direct3D = made.direct3D;
-    g_app.device = made.device;
-    LeaveCriticalSection(&g_app.pictureLock);
-    if (!g_app.device) {
+    const PlayerDevice made = CreatePlayerDevice(g_app.playback.window, p, FindDirect3DCreate9Ex());
+    EnterCriticalSection(&g_app.process.pictureLock);
+    g_app.windowThread.direct3D = made.direct3D;
+    g_app.playback.device = made.device;
+    LeaveCriticalSection(&g_app.process.pictureLock);
+    if (!g_app.playback.device) {
         ReleaseDeviceObjects();
         return E_FAIL;
     }
-    g_app.deviceShowedPicture = false;
-    if (g_deviceCreated) g_deviceCreated(g_app.device);
+    g_app.shared.deviceShowedPicture = false;
+    if (g_deviceCreated) g_deviceCreated(g_app.playback.device);
     const HRESULT surface = CreatePictureSurface();
     if (FAILED(surface)) ReleaseDeviceObjects();
     return surface;
@@ -63,19 +61,21 @@ HRESULT CreateDeviceObjects() {
 
 void ReleaseDeviceObjects() {
     // The exit-time clean-up reads these under the same lock.
-    EnterCriticalSection(&g_app.pictureLock);
-    ReleaseReference(g_app.pictureSurface);
-    ReleaseReference(g_app.device);
-    ReleaseReference(g_app.direct3D);
-    LeaveCriticalSection(&g_app.pictureLock);
+    EnterCriticalSection(&g_app.process.pictureLock);
+    ReleaseReference(g_app.playback.pictureSurface);
+    ReleaseReference(g_app.playback.device);
+    ReleaseReference(g_app.windowThread.direct3D);
+    LeaveCriticalSection(&g_app.process.pictureLock);
 }
 
 void RecoverDevice(HWND window, HRESULT loss) {
     StopPlaybackWorker();
-    g_lastLoss = loss;
-    const bool failedRecreation = g_recreated && !g_app.deviceShowedPicture.load();
+    g_app.windowThread.lastLoss = loss;
+    const bool failedRecreation =
+        g_app.windowThread.deviceRecreated && !g_app.shared.deviceShowedPicture.load();
     ReleaseDeviceObjects();
-    if (failedRecreation && NoteFailedRecreation(g_failures, timeGetTime())) {
+    if (failedRecreation &&
+        NoteFailedRecreation(g_app.windowThread.recreationFailures, timeGetTime())) {
         EndAfterDeviceFailure(loss);
     }
     TryRecreation(window, loss);
@@ -83,8 +83,8 @@ void RecoverDevice(HWND window, HRESULT loss) {
 
 void RetryDeviceCreation(HWND window) {
     KillTimer(window, kDeviceRetryTimer);
-    if (g_app.device) return;
-    TryRecreation(window, g_lastLoss);
+    if (g_app.playback.device) return;
+    TryRecreation(window, g_app.windowThread.lastLoss);
 }
 
 void EndAfterDeviceFailure(HRESULT result) {

@@ -17,19 +17,12 @@ namespace {
 // to the system.
 constexpr DWORD kWorkerStopMs = 5000;
 
-// The first failure wins; `recorded` is set once `recordedFailure` is written.
-std::atomic<bool> g_recording{false};
-std::atomic<bool> g_recorded{false};
-PlayerFailure g_recordedFailure;
-
 void ShowMessageBox(const wchar_t* caption, const wchar_t* text) {
     MessageBoxW(nullptr, text, caption, MB_OK | MB_ICONWARNING | MB_TOPMOST | MB_SETFOREGROUND);
 }
 
-FailureTeller g_teller = ShowMessageBox;
-
 HINSTANCE Module() {
-    return g_app.moduleHandle ? g_app.moduleHandle : GetModuleHandleW(nullptr);
+    return g_app.process.moduleHandle ? g_app.process.moduleHandle : GetModuleHandleW(nullptr);
 }
 
 std::wstring LoadText(int32_t id) {
@@ -39,16 +32,17 @@ std::wstring LoadText(int32_t id) {
 }
 
 void Record(const PlayerFailure& failure) {
-    if (g_recording.exchange(true)) return;
-    g_recordedFailure = failure;
-    g_recorded.store(true);
+    RecordedFailure& recorded = g_app.shared.workerFailure;
+    if (recorded.recording.exchange(true)) return;
+    recorded.failure = failure;
+    recorded.recorded.store(true);
 }
 
 // A failure met inside the picture work (the worker's copy, the loop's presentation) gives the
 // lock up here, so that the other thread can finish its turn. The critical section records its
 // owner for exactly this kind of question.
 void LeaveHeldPictureLock() {
-    CRITICAL_SECTION& lock = g_app.pictureLock;
+    CRITICAL_SECTION& lock = g_app.process.pictureLock;
     while (reinterpret_cast<DWORD_PTR>(lock.OwningThread) == GetCurrentThreadId() &&
            lock.RecursionCount > 0) {
         LeaveCriticalSection(&lock);
@@ -62,10 +56,11 @@ void Release(T*& reference) {
 }
 
 void Tell(const PlayerFailure& failure) {
-    std::wstring caption = g_app.windowTitle;
+    std::wstring caption = g_app.windowThread.windowTitle;
     if (caption.empty()) caption = LoadText(IDS_WINDOW_TITLE);
     const std::wstring text = FailureMessageText(failure);
-    g_teller(caption.c_str(), text.c_str());
+    const FailureTeller teller = g_app.windowThread.teller;
+    (teller ? teller : ShowMessageBox)(caption.c_str(), text.c_str());
 }
 
 // The player's worker hands the failure to the main thread, which has the window and joins the
@@ -73,7 +68,7 @@ void Tell(const PlayerFailure& failure) {
 [[noreturn]] void EndWorkerWithFailure(const PlayerFailure& failure) {
     Record(failure);
     NoteWorkerEnded();
-    PostMessageW(g_app.window, WM_CLOSE, 0, 0);
+    PostMessageW(g_app.playback.window, WM_CLOSE, 0, 0);
     _endthreadex(1);
     for (;;) ExitThread(1);  // not reached; _endthreadex does not return
 }
@@ -82,7 +77,7 @@ void Tell(const PlayerFailure& failure) {
 
 void EndWithFailure(const PlayerFailure& failure) {
     LeaveHeldPictureLock();
-    if (CallerIsPlaybackWorker() && g_app.workerThread && g_app.window) {
+    if (CallerIsPlaybackWorker() && g_app.windowThread.workerThread && g_app.playback.window) {
         EndWorkerWithFailure(failure);
     }
     Record(failure);
@@ -90,16 +85,16 @@ void EndWithFailure(const PlayerFailure& failure) {
     PlayerFailure told = failure;
     TakeRecordedFailure(told);  // the first one, when the worker's came before
     if (workerGone) {
-        Release(g_app.pictureSurface);
-        Release(g_app.device);
-        Release(g_app.direct3D);
+        Release(g_app.playback.pictureSurface);
+        Release(g_app.playback.device);
+        Release(g_app.windowThread.direct3D);
         // Its end would join the worker: only once the worker is gone.
-        if (g_app.window) DestroyWindow(g_app.window);
-    } else if (g_app.window) {
+        if (g_app.playback.window) DestroyWindow(g_app.playback.window);
+    } else if (g_app.playback.window) {
         // Posted: the window's thread may be this one or one that is busy elsewhere.
-        ShowWindowAsync(g_app.window, SW_HIDE);
+        ShowWindowAsync(g_app.playback.window, SW_HIDE);
     }
-    g_app.window = nullptr;
+    g_app.playback.window = nullptr;
     // The window's end posted the quit message, which would end the message box at once.
     MSG quit;
     while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
@@ -115,8 +110,9 @@ PlayerFailure DeviceFailure(const char* what, HRESULT result) {
 }
 
 bool TakeRecordedFailure(PlayerFailure& failure) {
-    if (!g_recorded.load()) return false;
-    failure = g_recordedFailure;
+    const RecordedFailure& recorded = g_app.shared.workerFailure;
+    if (!recorded.recorded.load()) return false;
+    failure = recorded.failure;
     return true;
 }
 
@@ -130,5 +126,5 @@ std::wstring FailureMessageText(const PlayerFailure& failure) {
 }
 
 void SetFailureTeller(FailureTeller teller) {
-    g_teller = teller ? teller : ShowMessageBox;
+    g_app.windowThread.teller = teller;
 }

@@ -23,6 +23,7 @@
 #include <string>
 
 #include "playback/player_failure.h"
+#include "windows/app_state.h"
 
 [[noreturn]] void EndWithFailure(const PlayerFailure& failure);
 
@@ -35,6 +36,6 @@ bool TakeRecordedFailure(PlayerFailure& failure);
 // The message for a failure from the string table, in the thread's UI language.
 std::wstring FailureMessageText(const PlayerFailure& failure);
 
-// How the message is shown: MessageBoxW unless a test program puts something else here.
-using FailureTeller = void (*)(const wchar_t* caption, const wchar_t* text);
+// How the message is shown from now on (FailureTeller in app_state.h); null: the message box.
+// Set before any worker starts.
 void SetFailureTeller(FailureTeller teller);

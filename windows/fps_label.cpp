@@ -57,7 +57,7 @@ void MakeBoxOpaque(uint32_t* bits, int32_t width, int32_t height, const RECT& bo
 void DrawFpsLabel(HDC target, double rate) {
     const std::wstring text = FpsText(rate);
     if (!labelFont) labelFont = CreateLabelFont();
-    if (!labelDC) labelDC = CreateCompatibleDC(g_app.screenDC);
+    if (!labelDC) labelDC = CreateCompatibleDC(g_app.process.screenDC);
     SelectObject(labelDC, labelFont);
 
     RECT box{0, 0, 0, 0};

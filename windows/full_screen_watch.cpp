@@ -13,11 +13,6 @@ namespace {
 constexpr UINT_PTR kFullScreenTimer = 3;
 constexpr UINT kFullScreenPeriodMs = 250;
 
-HWND g_overlay = nullptr;
-HWINEVENTHOOK g_foregroundHook = nullptr;
-HWINEVENTHOOK g_locationHook = nullptr;
-std::vector<MonitorRect> g_lastCovered;
-
 bool IsTaskbar(HWND window) {
     wchar_t name[32] = {};
     GetClassNameW(window, name, 32);
@@ -43,10 +38,11 @@ std::vector<MonitorRect> CoveredNow() {
     const HWND foreground = GetForegroundWindow();
     MonitorRect rect{};
     if (FullScreenCandidate(foreground, rect)) {
-        std::vector<MonitorRect> covered = CoveredDisplays(g_app.displays, rect);
+        std::vector<MonitorRect> covered = CoveredDisplays(g_app.playback.displays, rect);
         if (!covered.empty()) return covered;
     }
-    if (ShellReportsFullScreen()) return CoveredDisplays(g_app.displays, MonitorOf(foreground));
+    if (ShellReportsFullScreen())
+        return CoveredDisplays(g_app.playback.displays, MonitorOf(foreground));
     return {};
 }
 
@@ -61,7 +57,8 @@ void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, L
         (object != OBJID_WINDOW || window == nullptr || window != GetForegroundWindow())) {
         return;
     }
-    if (g_overlay != nullptr) CheckFullScreen(g_overlay);
+    if (g_app.windowThread.watchedOverlay != nullptr)
+        CheckFullScreen(g_app.windowThread.watchedOverlay);
 }
 
 }  // namespace
@@ -82,33 +79,36 @@ bool FullScreenCandidate(HWND foreground, MonitorRect& rect) {
 }
 
 void ForgetFullScreenCover() {
-    g_lastCovered.clear();
-    g_lastCovered.push_back(MonitorRect{});  // matches no answer: the next look follows
+    g_app.windowThread.lastCovered.clear();
+    g_app.windowThread.lastCovered.push_back(
+        MonitorRect{});  // matches no answer: the next look follows
 }
 
 void CheckFullScreen(HWND overlay) {
     std::vector<MonitorRect> covered = CoveredNow();
-    if (covered == g_lastCovered) return;
-    g_lastCovered = covered;
+    if (covered == g_app.windowThread.lastCovered) return;
+    g_app.windowThread.lastCovered = covered;
     FollowFullScreenCover(overlay, covered);
 }
 
 void StartFullScreenWatch(HWND overlay) {
-    g_overlay = overlay;
-    g_lastCovered.clear();
+    g_app.windowThread.watchedOverlay = overlay;
+    g_app.windowThread.lastCovered.clear();
     constexpr DWORD kFlags = WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS;
-    g_foregroundHook = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
-                                       OnWinEvent, 0, 0, kFlags);
-    g_locationHook = SetWinEventHook(EVENT_OBJECT_LOCATIONCHANGE, EVENT_OBJECT_LOCATIONCHANGE,
-                                     nullptr, OnWinEvent, 0, 0, kFlags);
+    g_app.windowThread.foregroundHook = SetWinEventHook(
+        EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr, OnWinEvent, 0, 0, kFlags);
+    g_app.windowThread.locationHook =
+        SetWinEventHook(EVENT_OBJECT_LOCATIONCHANGE, EVENT_OBJECT_LOCATIONCHANGE, nullptr,
+                        OnWinEvent, 0, 0, kFlags);
     // Wine 8 never delivers either event: the timer finds the change within a quarter second.
     SetTimer(overlay, kFullScreenTimer, kFullScreenPeriodMs, OnTimer);
 }
 
 void StopFullScreenWatch(HWND overlay) {
     KillTimer(overlay, kFullScreenTimer);
-    if (g_locationHook != nullptr) UnhookWinEvent(g_locationHook);
-    if (g_foregroundHook != nullptr) UnhookWinEvent(g_foregroundHook);
-    g_locationHook = g_foregroundHook = nullptr;
-    g_overlay = nullptr;
+    if (g_app.windowThread.locationHook != nullptr) UnhookWinEvent(g_app.windowThread.locationHook);
+    if (g_app.windowThread.foregroundHook != nullptr)
+        UnhookWinEvent(g_app.windowThread.foregroundHook);
+    g_app.windowThread.locationHook = g_app.windowThread.foregroundHook = nullptr;
+    g_app.windowThread.watchedOverlay = nullptr;
 }

@@ -129,18 +129,19 @@ int RunPlayer(int showCommand) {
     }
     ChoosePlaybackArchive(archive.path);
 
-    LoadStringW(g_app.moduleHandle, IDS_WINDOW_TITLE, g_app.windowTitle, 100);
-    LoadStringW(g_app.moduleHandle, IDS_WINDOW_CLASS, g_app.windowClassName, 100);
+    LoadStringW(g_app.process.moduleHandle, IDS_WINDOW_TITLE, g_app.windowThread.windowTitle, 100);
+    LoadStringW(g_app.process.moduleHandle, IDS_WINDOW_CLASS, g_app.windowThread.windowClassName,
+                100);
     if (!CreateOverlayWindow(showCommand)) {
         EndWithFailure(PlaybackFailure("the overlay window cannot be made"));
     }
 
     SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS);
-    ImmAssociateContext(g_app.window, nullptr);
+    ImmAssociateContext(g_app.playback.window, nullptr);
 
     CreateDirect3DObjects();
 #if defined(NOCTIVA_MEASURE)
-    StartMeasureCounters(g_app.device);
+    StartMeasureCounters(g_app.playback.device);
 #endif
     StartPlaybackWorker();
 
@@ -152,18 +153,18 @@ int RunPlayer(int showCommand) {
 #if defined(NOCTIVA_MEASURE)
     StartMeasurement();
     std::atexit(ReportMeasurement);
-    const int status = RunPresentationLoop(kLoopWaiting, g_app.frameReady, [&state] {
+    const int status = RunPresentationLoop(kLoopWaiting, g_app.process.frameReady, [&state] {
         ++measurement.presented;
-        if (g_app.windowSize.cx != measurement.size.cx ||
-            g_app.windowSize.cy != measurement.size.cy) {
-            measurement.size = g_app.windowSize;
+        if (g_app.playback.windowSize.cx != measurement.size.cx ||
+            g_app.playback.windowSize.cy != measurement.size.cy) {
+            measurement.size = g_app.playback.windowSize;
             measurement.presentedAtSize = 0;
         }
         ++measurement.presentedAtSize;
         return PresentSurface(state);
     });
 #else
-    const int status = RunPresentationLoop(kLoopWaiting, g_app.frameReady,
+    const int status = RunPresentationLoop(kLoopWaiting, g_app.process.frameReady,
                                            [&state] { return PresentSurface(state); });
 #endif
     // A worker that failed closed the window to end the loop; the failure is told here.

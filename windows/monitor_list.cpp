@@ -27,6 +27,6 @@ DisplayEntry DisplayEntryFrom(const MONITORINFOEXW& info) {
 }
 
 void EnumerateDisplays(MonitorInfoReader readInfo) {
-    DisplayEnumeration enumeration{readInfo, &g_app.displays};
+    DisplayEnumeration enumeration{readInfo, &g_app.playback.displays};
     EnumDisplayMonitors(nullptr, nullptr, AppendDisplay, reinterpret_cast<LPARAM>(&enumeration));
 }

@@ -11,7 +11,7 @@
 // fail for chosen monitors.
 using MonitorInfoReader = BOOL(WINAPI*)(HMONITOR, LPMONITORINFO);
 
-// Appends one entry per monitor to g_app.displays, in enumeration order. A monitor whose
+// Appends one entry per monitor to g_app.playback.displays, in enumeration order. A monitor whose
 // information cannot be read is left out rather than appended as an unset record.
 void EnumerateDisplays(MonitorInfoReader readInfo = GetMonitorInfoW);
 

@@ -23,27 +23,28 @@ constexpr DWORD kOverlayExStyle = WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOPM
 constexpr DWORD kOverlayStyle = WS_POPUP | WS_VISIBLE | WS_SYSMENU;
 
 bool KeepsStacking() {
-    return g_app.settings.keepOnTop || g_app.settings.keepAtBottom;
+    return g_app.playback.settings.keepOnTop || g_app.playback.settings.keepAtBottom;
 }
 
 void RestoreStacking(HWND window) {
     constexpr UINT kZOrderOnly = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
-    if (g_app.settings.keepOnTop) {
+    if (g_app.playback.settings.keepOnTop) {
         SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, kZOrderOnly);
-    } else if (g_app.settings.keepAtBottom) {
+    } else if (g_app.playback.settings.keepAtBottom) {
         SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, kZOrderOnly);
     }
 }
 
 void OnCreate(HWND window) {
-    g_app.window = window;
+    g_app.playback.window = window;
     if (KeepsStacking()) SetTimer(window, kStackingTimer, kStackingPeriodMs, nullptr);
     StartSessionWatch(window);
-    if (!g_app.settings.keepOnTop) StartFullScreenWatch(window);
-    g_app.virtualScreen = QueryVirtualScreen();
-    WindowGeometry geometry = OverlayGeometry(g_app.settings, g_app.displays, g_app.virtualScreen);
-    g_app.windowPosition = geometry.position;
-    g_app.windowSize = geometry.size;
+    if (!g_app.playback.settings.keepOnTop) StartFullScreenWatch(window);
+    g_app.playback.virtualScreen = QueryVirtualScreen();
+    WindowGeometry geometry = OverlayGeometry(g_app.playback.settings, g_app.playback.displays,
+                                              g_app.playback.virtualScreen);
+    g_app.windowThread.windowPosition = geometry.position;
+    g_app.playback.windowSize = geometry.size;
 }
 
 // The worker may be waiting for the picture lock before it sees `running`; the caller must not
@@ -73,18 +74,18 @@ void OnTimer(HWND window, UINT_PTR timer) {
 void OnPowerBroadcast(HWND window, WPARAM event, LPARAM lParam) {
     if (event != PBT_POWERSETTINGCHANGE || lParam == 0) return;
     const auto& setting = *reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
-    const uint32_t reasons = ReasonsAfterPowerSetting(g_app.pauseReasons, setting);
+    const uint32_t reasons = ReasonsAfterPowerSetting(g_app.windowThread.pauseReasons, setting);
     SetPauseReason(window, kPauseDisplayOff, (reasons & kPauseDisplayOff) != 0);
 }
 
 void OnSessionChange(HWND window, WPARAM change) {
-    const uint32_t reasons = ReasonsAfterSessionChange(g_app.pauseReasons, change);
+    const uint32_t reasons = ReasonsAfterSessionChange(g_app.windowThread.pauseReasons, change);
     SetPauseReason(window, kPauseSessionLocked, (reasons & kPauseSessionLocked) != 0);
 }
 
 void OnKeyDown(HWND window) {
-    if (!g_app.settings.exitOnKey) return;
-    g_app.running = false;
+    if (!g_app.playback.settings.exitOnKey) return;
+    g_app.shared.running = false;
     DestroyWindow(window);
 }
 
@@ -105,23 +106,23 @@ bool CreateOverlayWindow(int showCommand) {
     windowClass.cbSize = sizeof(windowClass);
     windowClass.style = CS_OWNDC;
     windowClass.lpfnWndProc = OverlayWindowProc;
-    windowClass.hInstance = g_app.moduleHandle;
-    windowClass.hIcon = LoadIconW(g_app.moduleHandle, MAKEINTRESOURCEW(IDI_NOCTIVA));
+    windowClass.hInstance = g_app.process.moduleHandle;
+    windowClass.hIcon = LoadIconW(g_app.process.moduleHandle, MAKEINTRESOURCEW(IDI_NOCTIVA));
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     // No background: every pixel comes from the picture. Wine maps a layered window at its first
     // UpdateLayeredWindow and then paints it like any exposed window; with a class brush that
     // erased the held picture to white (premultiplied white of alpha 0 adds to the desktop), and
     // a still, which is presented once, stayed white.
     windowClass.hbrBackground = nullptr;
-    windowClass.lpszClassName = g_app.windowClassName;
+    windowClass.lpszClassName = g_app.windowThread.windowClassName;
     windowClass.hIconSm = windowClass.hIcon;
     ATOM atom = RegisterClassExW(&windowClass);
 
-    g_app.window = CreateWindowExW(kOverlayExStyle, reinterpret_cast<LPCWSTR>(atom),
-                                   g_app.windowTitle, kOverlayStyle, 0, 0, width, height, nullptr,
-                                   nullptr, g_app.moduleHandle, nullptr);
-    if (!g_app.window) return false;
-    ShowWindow(g_app.window, showCommand);
+    g_app.playback.window = CreateWindowExW(
+        kOverlayExStyle, reinterpret_cast<LPCWSTR>(atom), g_app.windowThread.windowTitle,
+        kOverlayStyle, 0, 0, width, height, nullptr, nullptr, g_app.process.moduleHandle, nullptr);
+    if (!g_app.playback.window) return false;
+    ShowWindow(g_app.playback.window, showCommand);
     return true;
 }
 

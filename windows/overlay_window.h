@@ -22,7 +22,7 @@ WindowGeometry OverlayGeometry(const PlaybackSettings& settings,
                                const std::vector<DisplayEntry>& displays,
                                const VirtualScreen& screen);
 
-// Registers the class and creates the window into g_app.window; false when creation fails.
+// Registers the class and creates the window into g_app.playback.window; false when creation fails.
 bool CreateOverlayWindow(int showCommand);
 
 LRESULT CALLBACK OverlayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

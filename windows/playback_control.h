@@ -9,7 +9,7 @@
 
 #include "settings/monitor_list.h"
 
-// Sets `running` and starts the playback worker, which carries on from g_app.frameReached.
+// Sets `running` and starts the playback worker, which carries on from g_app.shared.frameReached.
 // Without a device or a picture surface (between a lost device and its successor, or while no
 // display is attached) no worker starts.
 void StartPlaybackWorker();

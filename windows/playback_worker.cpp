@@ -33,12 +33,12 @@ struct PlaybackFailed {
 
 PictureOutput AppPictureOutput() {
     PictureOutput output;
-    output.device = g_app.device;
-    output.pictureSurface = g_app.pictureSurface;
-    output.pictureLock = &g_app.pictureLock;
-    output.frameReady = g_app.frameReady;
-    output.width = g_app.windowSize.cx;
-    output.height = g_app.windowSize.cy;
+    output.device = g_app.playback.device;
+    output.pictureSurface = g_app.playback.pictureSurface;
+    output.pictureLock = &g_app.process.pictureLock;
+    output.frameReady = g_app.process.frameReady;
+    output.width = g_app.playback.windowSize.cx;
+    output.height = g_app.playback.windowSize.cy;
     return output;
 }
 
@@ -61,7 +61,7 @@ struct Playback {
 
 // Read, compose, render and hand over one frame.
 void ShowFrame(const Playback& p, int32_t frameIndex) {
-    const PlaybackSettings& settings = g_app.settings;
+    const PlaybackSettings& settings = g_app.playback.settings;
     const FrameStatus status = p.unpacker.TryReadFrame(uint32_t(frameIndex), p.frame);
     if (!status.Ok()) {
         throw PlaybackFailed{
@@ -73,7 +73,7 @@ void ShowFrame(const Playback& p, int32_t frameIndex) {
     RenderFrame(p.resources, p.output.device, p.placements, settings.backgroundOpacity);
     ClearAreas(p.resources, p.output.device, p.hiddenAreas);
     HandOverFrame(p.resources, p.output);
-    g_app.deviceShowedPicture.store(true);
+    g_app.shared.deviceShowedPicture.store(true);
     if (p.hooks && p.hooks->handedOver) p.hooks->handedOver(p.hooks->context, frameIndex);
 }
 
@@ -85,8 +85,8 @@ struct ReleasedAtEnd {
 
 // Until the pause ends or the worker is asked to stop.
 void WaitWhilePaused() {
-    HANDLE events[] = {g_app.workerStop, g_app.resume};
-    while (g_app.paused.load() && g_app.running.load()) {
+    HANDLE events[] = {g_app.process.workerStop, g_app.process.resume};
+    while (g_app.shared.paused.load() && g_app.shared.running.load()) {
         WaitForMultipleObjects(2, events, FALSE, INFINITE);
     }
 }
@@ -109,24 +109,26 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
     const int32_t N = int32_t(unpacker.FrameCount());
 
     FramePacer pacer;
-    pacer.running = &g_app.running;
+    pacer.running = &g_app.shared.running;
     pacer.Start();
-    const PlaybackSettings& settings = g_app.settings;
+    const PlaybackSettings& settings = g_app.playback.settings;
     const PictureOutput output = AppPictureOutput();
     // The layout the main thread gave the window, now with the frame's size.
-    const OverlayLayout layout = LayOutOverlay(settings, g_app.displays, g_app.virtualScreen, W, H);
-    const std::vector<MonitorEntry> hiddenAreas = HiddenAreas(g_app.coveredDisplays, layout);
+    const OverlayLayout layout =
+        LayOutOverlay(settings, g_app.playback.displays, g_app.playback.virtualScreen, W, H);
+    const std::vector<MonitorEntry> hiddenAreas =
+        HiddenAreas(g_app.playback.coveredDisplays, layout);
     FrameResources resources = SetUpFrameResources(output, W, H);
     const ReleasedAtEnd release{resources};
     std::vector<uint8_t> frame;
     const Playback playback{shownPath,         unpacker,    W,         H,     output,
                             layout.placements, hiddenAreas, resources, hooks, frame};
 
-    int32_t frameIndex = StartingFrame(g_app.frameReached.load(), N);
+    int32_t frameIndex = StartingFrame(g_app.shared.frameReached.load(), N);
     int32_t shownFrame = -1;  // nothing handed over yet in this run
     uint32_t lastShowMs = 1;
-    while (g_app.running.load()) {
-        if (g_app.paused.load()) {
+    while (g_app.shared.running.load()) {
+        if (g_app.shared.paused.load()) {
             WaitWhilePaused();
             pacer.Start();  // the time paused is not played through
             continue;
@@ -147,7 +149,7 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
         }
         const int32_t advance = settings.limitFps ? pacer.Wait() : 1;
         frameIndex = NextFrameIndex(frameIndex, advance, N);
-        g_app.frameReached.store(frameIndex);
+        g_app.shared.frameReached.store(frameIndex);
         if (hooks && hooks->advanced) hooks->advanced(hooks->context, advance, frameIndex);
     }
 }
@@ -168,7 +170,7 @@ unsigned RunPlayback(const std::wstring& archivePath, const WorkerHooks* hooks) 
         Play(archivePath, hooks);
     } catch (const DeviceLoss& loss) {
         // The resources are released; the window thread makes a new device and a new worker.
-        PostMessageW(g_app.window, kDeviceLostMessage, WPARAM(loss.result), 0);
+        PostMessageW(g_app.playback.window, kDeviceLostMessage, WPARAM(loss.result), 0);
     } catch (const DeviceCallFailed& failed) {
         EndWithFailure(DeviceFailure(failed.what, failed.result));
     } catch (const PlaybackFailed& failed) {

@@ -1,9 +1,10 @@
 // The playback worker: reads, composes, renders and hands over the frames of the archive (the one
 // named on the command line, or vek.bin beside the executable), paced at 30 frames per second when
-// asked, until `running` is cleared. It starts at g_app.frameReached and keeps it up to date; a
-// frame that names the same bytes as the picture last handed over is only paced. While
-// g_app.paused it draws nothing and waits for the resume. When the device is lost it releases its
-// resources, posts kDeviceLostMessage to g_app.window (wParam: the failed call's HRESULT) and ends.
+// asked, until `running` is cleared. It starts at g_app.shared.frameReached and keeps it up to
+// date; a frame that names the same bytes as the picture last handed over is only paced. While
+// g_app.shared.paused it draws nothing and waits for the resume. When the device is lost it
+// releases its resources, posts kDeviceLostMessage to g_app.playback.window (wParam: the failed
+// call's HRESULT) and ends.
 #pragma once
 
 #include <windows.h>

@@ -57,29 +57,30 @@ void AfterPicturePresented(PresentationState& state, uint32_t (*now)()) {
 bool PresentSurface(PresentationState& state) {
     // Nothing to show while paused (the window is hidden) or between a lost device and its
     // successor; a picture handed over just before the pause comes back at the resume.
-    if (g_app.pauseReasons != 0 || g_app.pictureSurface == nullptr) return true;
-    EnterCriticalSection(&g_app.pictureLock);
+    if (g_app.windowThread.pauseReasons != 0 || g_app.playback.pictureSurface == nullptr)
+        return true;
+    EnterCriticalSection(&g_app.process.pictureLock);
     if (state.firstPicture) state.shownRate = state.meter.rate;
 
     HDC surfaceDC = nullptr;
-    const HRESULT taken = g_app.pictureSurface->GetDC(&surfaceDC);
+    const HRESULT taken = g_app.playback.pictureSurface->GetDC(&surfaceDC);
     if (FAILED(taken)) EndWithFailure(DeviceFailure("the picture cannot be drawn", taken));
-    if (g_app.settings.showFps) DrawFpsLabel(surfaceDC, state.shownRate);
+    if (g_app.playback.settings.showFps) DrawFpsLabel(surfaceDC, state.shownRate);
 
     POINT source{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    const BOOL shown =
-        UpdateLayeredWindow(g_app.window, g_app.screenDC, &g_app.windowPosition, &g_app.windowSize,
-                            surfaceDC, &source, 0, &blend, ULW_ALPHA);
+    const BOOL shown = UpdateLayeredWindow(
+        g_app.playback.window, g_app.process.screenDC, &g_app.windowThread.windowPosition,
+        &g_app.playback.windowSize, surfaceDC, &source, 0, &blend, ULW_ALPHA);
     if (!shown) {
-        g_app.pictureSurface->ReleaseDC(surfaceDC);
-        LeaveCriticalSection(&g_app.pictureLock);
-        DestroyWindow(g_app.window);  // joins the worker: the lock must be free here
+        g_app.playback.pictureSurface->ReleaseDC(surfaceDC);
+        LeaveCriticalSection(&g_app.process.pictureLock);
+        DestroyWindow(g_app.playback.window);  // joins the worker: the lock must be free here
         return false;
     }
-    const HRESULT given = g_app.pictureSurface->ReleaseDC(surfaceDC);
+    const HRESULT given = g_app.playback.pictureSurface->ReleaseDC(surfaceDC);
     if (FAILED(given)) EndWithFailure(DeviceFailure("the picture cannot be given back", given));
-    LeaveCriticalSection(&g_app.pictureLock);
+    LeaveCriticalSection(&g_app.process.pictureLock);
 
     AfterPicturePresented(state, MillisecondsNow);
     return true;

@@ -36,8 +36,8 @@ struct PresentationState {
 // 32-bit millisecond count compared across its wrap; the first picture sets the first refresh.
 void AfterPicturePresented(PresentationState& state, uint32_t (*now)());
 
-// One presentation of g_app.pictureSurface through UpdateLayeredWindow with per-pixel alpha,
-// under the picture lock, with the frame-rate label when asked; none while paused or without a
-// picture surface. A failed surface device-context call ends the player through EndWithFailure;
+// One presentation of g_app.playback.pictureSurface through UpdateLayeredWindow with per-pixel
+// alpha, under the picture lock, with the frame-rate label when asked; none while paused or without
+// a picture surface. A failed surface device-context call ends the player through EndWithFailure;
 // a refused picture destroys the window and returns false.
 bool PresentSurface(PresentationState& state);

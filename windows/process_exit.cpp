@@ -26,7 +26,7 @@ bool OtherThreadEnding() {
 // ends the process itself has finished that work, and waiting for it would never end.
 bool TakePictureLock() {
     for (;;) {
-        if (TryEnterCriticalSection(&g_app.pictureLock)) return true;
+        if (TryEnterCriticalSection(&g_app.process.pictureLock)) return true;
         if (OtherThreadEnding()) return false;
         Sleep(1);
     }
@@ -40,8 +40,8 @@ void BeginShutdown() {
     const bool lockTaken = TakePictureLock();
     g_plan = PlanExit(callerIsWorker, workerAlive, lockTaken);
     if (g_plan.deleteLock) {
-        LeaveCriticalSection(&g_app.pictureLock);
-        DeleteCriticalSection(&g_app.pictureLock);
+        LeaveCriticalSection(&g_app.process.pictureLock);
+        DeleteCriticalSection(&g_app.process.pictureLock);
     }
 }
 
@@ -103,15 +103,15 @@ void DeletePictureLockAtExit() {
 }
 
 void ReleasePictureSurfaceAtExit() {
-    ReleaseOnce(g_app.pictureSurface);
+    ReleaseOnce(g_app.playback.pictureSurface);
 }
 
 void ReleaseDeviceAtExit() {
-    ReleaseOnce(g_app.device);
+    ReleaseOnce(g_app.playback.device);
 }
 
 void ReleaseDirect3DAtExit() {
-    ReleaseOnce(g_app.direct3D);
+    ReleaseOnce(g_app.windowThread.direct3D);
 }
 
 ExitPlan CurrentExitPlan() {

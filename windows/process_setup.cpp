@@ -18,7 +18,7 @@ void EndTimerResolutionAndCom() {
 }
 
 void DestroyDisplayList() {
-    std::vector<DisplayEntry>().swap(g_app.displays);
+    std::vector<DisplayEntry>().swap(g_app.playback.displays);
 }
 
 }  // namespace
@@ -34,17 +34,17 @@ void SetUpProcess(ExitRegistrar registerAtExit) {
     timeBeginPeriod(1);
     registerAtExit(EndTimerResolutionAndCom);
 
-    g_app.moduleHandle = GetModuleHandleW(nullptr);
-    g_app.screenDC = GetDC(nullptr);
-    g_app.frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    g_app.workerStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    g_app.resume = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    g_app.process.moduleHandle = GetModuleHandleW(nullptr);
+    g_app.process.screenDC = GetDC(nullptr);
+    g_app.process.frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    g_app.process.workerStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_app.process.resume = CreateEventW(nullptr, TRUE, TRUE, nullptr);
 
     registerAtExit(ReleaseDirect3DAtExit);
     registerAtExit(ReleaseDeviceAtExit);
     registerAtExit(ReleasePictureSurfaceAtExit);
 
-    InitialisePictureLock(g_app.pictureLock);
+    InitialisePictureLock(g_app.process.pictureLock);
     registerAtExit(DeletePictureLockAtExit);
 
     registerAtExit(DestroyDisplayList);

@@ -44,11 +44,11 @@ void CreateTooltipOnce(HWND dialog) {
     if (tooltip) return;
     tooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, TOOLTIPS_CLASSW,
                               TTS_ALWAYSTIP | TTS_NOPREFIX | TTS_BALLOON, 0, 0, 0, 0, dialog,
-                              nullptr, g_app.moduleHandle, nullptr);
+                              nullptr, g_app.process.moduleHandle, nullptr);
 }
 
 void SetDialogIcon(HWND dialog) {
-    HICON icon = LoadIconW(g_app.moduleHandle, MAKEINTRESOURCEW(IDI_NOCTIVA));
+    HICON icon = LoadIconW(g_app.process.moduleHandle, MAKEINTRESOURCEW(IDI_NOCTIVA));
     SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 }
@@ -65,7 +65,7 @@ void AddTooltips(HWND dialog) {
         tool.hwnd = GetDlgItem(dialog, id);
         tool.uId = static_cast<UINT_PTR>(id);
         GetClientRect(tool.hwnd, &tool.rect);
-        tool.hinst = g_app.moduleHandle;
+        tool.hinst = g_app.process.moduleHandle;
         tool.lpszText = MAKEINTRESOURCEW(id);
         tool.lParam = 0;
         SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
@@ -74,7 +74,7 @@ void AddTooltips(HWND dialog) {
 
 void FillMonitorChoice(HWND dialog) {
     EnumerateDisplays();
-    const auto& displays = g_app.displays;
+    const auto& displays = g_app.playback.displays;
     if (displays.size() >= 2) {
         HWND combo = GetDlgItem(dialog, IDC_MONITOR_COMBO);
         LRESULT primaryPosition = 0;
@@ -85,7 +85,7 @@ void FillMonitorChoice(HWND dialog) {
             if (displays[i].primary) primaryPosition = position;
         }
         SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(primaryPosition), 0);
-        g_app.settings.monitorIndex = static_cast<int32_t>(primaryPosition);
+        g_app.playback.settings.monitorIndex = static_cast<int32_t>(primaryPosition);
     } else {
         for (int id : {IDC_MODE_WHOLE_DESKTOP, IDC_MODE_EACH_MONITOR, IDC_MODE_CHOSEN_MONITOR}) {
             EnableWindow(GetDlgItem(dialog, id), FALSE);
@@ -95,7 +95,7 @@ void FillMonitorChoice(HWND dialog) {
 }
 
 void ShowSettings(HWND dialog) {
-    const PlaybackSettings& s = g_app.settings;
+    const PlaybackSettings& s = g_app.playback.settings;
     CheckDlgButton(dialog, IDC_SHOW_FPS, s.showFps ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_LIMIT_FPS, s.limitFps ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_EXIT_ON_KEY, s.exitOnKey ? BST_CHECKED : BST_UNCHECKED);
@@ -124,9 +124,10 @@ INT_PTR OnInitDialog(HWND dialog) {
     AddTooltips(dialog);
     FillMonitorChoice(dialog);
     ShowSettings(dialog);
-    SetUpTrackbar(dialog, IDC_SHADOW_TRACKBAR, IDC_SHADOW_VALUE, g_app.settings.shadowOpacity);
+    SetUpTrackbar(dialog, IDC_SHADOW_TRACKBAR, IDC_SHADOW_VALUE,
+                  g_app.playback.settings.shadowOpacity);
     SetUpTrackbar(dialog, IDC_BACKGROUND_TRACKBAR, IDC_BACKGROUND_VALUE,
-                  g_app.settings.backgroundOpacity);
+                  g_app.playback.settings.backgroundOpacity);
     return FALSE;
 }
 
@@ -138,16 +139,16 @@ INT_PTR OnHScroll(HWND dialog, WPARAM wParam, HWND trackbar) {
     auto position = static_cast<uint8_t>(raw);
     if (trackbar == GetDlgItem(dialog, IDC_SHADOW_TRACKBAR)) {
         SetDlgItemInt(dialog, IDC_SHADOW_VALUE, position, FALSE);
-        g_app.settings.shadowOpacity = SliderToOpacity(position);
+        g_app.playback.settings.shadowOpacity = SliderToOpacity(position);
     } else if (trackbar == GetDlgItem(dialog, IDC_BACKGROUND_TRACKBAR)) {
         SetDlgItemInt(dialog, IDC_BACKGROUND_VALUE, position, FALSE);
-        g_app.settings.backgroundOpacity = SliderToOpacity(position);
+        g_app.playback.settings.backgroundOpacity = SliderToOpacity(position);
     }
     return FALSE;
 }
 
 INT_PTR OnCommand(HWND dialog, int id, int notification) {
-    PlaybackSettings& s = g_app.settings;
+    PlaybackSettings& s = g_app.playback.settings;
     switch (id) {
         case IDOK:
         case IDCANCEL:
@@ -210,6 +211,7 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 }
 
 int RunSettingsDialog() {
-    return static_cast<int>(DialogBoxParamW(g_app.moduleHandle, MAKEINTRESOURCEW(IDD_SETTINGS),
-                                            nullptr, SettingsDialogProc, 0));
+    return static_cast<int>(DialogBoxParamW(g_app.process.moduleHandle,
+                                            MAKEINTRESOURCEW(IDD_SETTINGS), nullptr,
+                                            SettingsDialogProc, 0));
 }

@@ -1,4 +1,4 @@
-// The modal settings dialog that opens at every start and fills g_app.settings.
+// The modal settings dialog that opens at every start and fills g_app.playback.settings.
 #pragma once
 
 #include <windows.h>
@@ -7,5 +7,5 @@
 // the dialog cannot be shown.
 int RunSettingsDialog();
 
-// The dialog's procedure; every control change is written into g_app.settings at once.
+// The dialog's procedure; every control change is written into g_app.playback.settings at once.
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

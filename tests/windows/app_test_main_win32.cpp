@@ -13,8 +13,8 @@ int main(int argc, char** argv) {
     setlocale(LC_ALL, "");
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    g_app.moduleHandle = GetModuleHandleW(nullptr);
-    g_app.screenDC = GetDC(nullptr);
+    g_app.process.moduleHandle = GetModuleHandleW(nullptr);
+    g_app.process.screenDC = GetDC(nullptr);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

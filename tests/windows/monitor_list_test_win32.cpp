@@ -68,16 +68,16 @@ TEST(EnumerateDisplays, KeepsEveryReadableMonitorInEnumerationOrder) {
     ASSERT_FALSE(platform.empty());
     for (const ReaderCase& c : kReaderCases) {
         SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(platform.size()) + " monitors");
-        g_app.displays.clear();
+        g_app.playback.displays.clear();
         readCount = 0;
         failFrom = c.failFrom;
         failOnly = c.failOnly;
         EnumerateDisplays(ScriptedReader);
         const std::vector<size_t> kept = ReadablePositions(platform.size(), c);
-        ASSERT_EQ(g_app.displays.size(), kept.size());
+        ASSERT_EQ(g_app.playback.displays.size(), kept.size());
         for (size_t i = 0; i < kept.size(); ++i) {
             const RECT& r = platform[kept[i]].rcMonitor;
-            const DisplayEntry& d = g_app.displays[i];
+            const DisplayEntry& d = g_app.playback.displays[i];
             SCOPED_TRACE("entry " + std::to_string(i));
             EXPECT_EQ(d.left, r.left);
             EXPECT_EQ(d.top, r.top);
@@ -86,15 +86,15 @@ TEST(EnumerateDisplays, KeepsEveryReadableMonitorInEnumerationOrder) {
             EXPECT_EQ(d.primary, platform[kept[i]].dwFlags == MONITORINFOF_PRIMARY);
         }
     }
-    g_app.displays.clear();
+    g_app.playback.displays.clear();
 }
 
 TEST(EnumerateDisplays, AppendsToTheList) {
-    g_app.displays.assign(1, DisplayEntry{1, 2, 3, 4, false});
+    g_app.playback.displays.assign(1, DisplayEntry{1, 2, 3, 4, false});
     EnumerateDisplays();
-    ASSERT_EQ(g_app.displays.size(), 1 + PlatformMonitors().size());
-    EXPECT_EQ(g_app.displays[0].right, 3);
-    g_app.displays.clear();
+    ASSERT_EQ(g_app.playback.displays.size(), 1 + PlatformMonitors().size());
+    EXPECT_EQ(g_app.playback.displays[0].right, 3);
+    g_app.playback.displays.clear();
 }
 
 TEST(DisplayEntryFrom, PrimaryOnlyWhenTheFlagsAreExactlyPrimary) {

@@ -98,28 +98,29 @@ bool QuitPosted(WPARAM* code) {
 class OverlayWindow : public ::testing::Test {
   protected:
     void SetUp() override {
-        g_app.settings = PlaybackSettings{};
-        g_app.displays.clear();
-        g_app.running = true;
-        g_app.workerThread = nullptr;
-        g_app.window = nullptr;
-        wcscpy(g_app.windowTitle, L"Tessarine PV Noctiva");
-        wcscpy(g_app.windowClassName, L"NoctivaTest");
+        g_app.playback.settings = PlaybackSettings{};
+        g_app.playback.displays.clear();
+        g_app.shared.running = true;
+        g_app.windowThread.workerThread = nullptr;
+        g_app.playback.window = nullptr;
+        wcscpy(g_app.windowThread.windowTitle, L"Tessarine PV Noctiva");
+        wcscpy(g_app.windowThread.windowClassName, L"NoctivaTest");
         seenMessages.clear();
         WPARAM ignored;
         QuitPosted(&ignored);
     }
     void TearDown() override {
-        if (g_app.window && IsWindow(g_app.window)) DestroyWindow(g_app.window);
+        if (g_app.playback.window && IsWindow(g_app.playback.window))
+            DestroyWindow(g_app.playback.window);
         WPARAM ignored;
         QuitPosted(&ignored);
-        UnregisterClassW(g_app.windowClassName, g_app.moduleHandle);
+        UnregisterClassW(g_app.windowThread.windowClassName, g_app.process.moduleHandle);
     }
 
     // Creates the overlay and puts the recorder in front of its procedure.
     HWND Create() {
         EXPECT_TRUE(CreateOverlayWindow(SW_SHOWNOACTIVATE));
-        HWND window = g_app.window;
+        HWND window = g_app.playback.window;
         if (window) {
             overlayProc = reinterpret_cast<WNDPROC>(
                 SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Recording)));
@@ -142,7 +143,8 @@ TEST_F(OverlayWindow, IsABorderlessClickThroughLayeredPopup) {
     EXPECT_EQ(std::wstring(text), L"Tessarine PV Noctiva");
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
-    ASSERT_TRUE(GetClassInfoExW(g_app.moduleHandle, g_app.windowClassName, &windowClass));
+    ASSERT_TRUE(GetClassInfoExW(g_app.process.moduleHandle, g_app.windowThread.windowClassName,
+                                &windowClass));
     EXPECT_EQ(windowClass.style, static_cast<UINT>(CS_OWNDC));
     EXPECT_NE(windowClass.hIcon, nullptr);
     // Nothing may paint over the picture: Wine paints an exposed layered window with its class
@@ -174,19 +176,19 @@ TEST_F(OverlayWindow, CreationTakesTheGeometryOfTheDisplayMode) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SetUp();
-        g_app.settings.displayMode = c.mode;
-        g_app.settings.monitorIndex = c.monitorIndex;
-        g_app.displays = c.displays;
+        g_app.playback.settings.displayMode = c.mode;
+        g_app.playback.settings.monitorIndex = c.monitorIndex;
+        g_app.playback.displays = c.displays;
         ASSERT_NE(Create(), nullptr);
         const WindowGeometry expected =
-            OverlayGeometry(g_app.settings, g_app.displays, QueryVirtualScreen());
-        EXPECT_EQ(g_app.windowPosition.x, expected.position.x);
-        EXPECT_EQ(g_app.windowPosition.y, expected.position.y);
-        EXPECT_EQ(g_app.windowSize.cx, expected.size.cx);
-        EXPECT_EQ(g_app.windowSize.cy, expected.size.cy);
+            OverlayGeometry(g_app.playback.settings, g_app.playback.displays, QueryVirtualScreen());
+        EXPECT_EQ(g_app.windowThread.windowPosition.x, expected.position.x);
+        EXPECT_EQ(g_app.windowThread.windowPosition.y, expected.position.y);
+        EXPECT_EQ(g_app.playback.windowSize.cx, expected.size.cx);
+        EXPECT_EQ(g_app.playback.windowSize.cy, expected.size.cy);
         if (c.mode != ChosenMonitor) {
-            EXPECT_EQ(g_app.windowSize.cx, GetSystemMetrics(SM_CXVIRTUALSCREEN));
-            EXPECT_EQ(g_app.windowPosition.y, GetSystemMetrics(SM_YVIRTUALSCREEN));
+            EXPECT_EQ(g_app.playback.windowSize.cx, GetSystemMetrics(SM_CXVIRTUALSCREEN));
+            EXPECT_EQ(g_app.windowThread.windowPosition.y, GetSystemMetrics(SM_YVIRTUALSCREEN));
         }
         TearDown();
     }
@@ -210,8 +212,8 @@ TEST_F(OverlayWindow, StackingTimerRunsOnlyWithAStackingFlag) {
     for (const StackingCase& c : cases) {
         SCOPED_TRACE(c.name);
         SetUp();
-        g_app.settings.keepOnTop = c.keepOnTop;
-        g_app.settings.keepAtBottom = c.keepAtBottom;
+        g_app.playback.settings.keepOnTop = c.keepOnTop;
+        g_app.playback.settings.keepAtBottom = c.keepAtBottom;
         HWND window = Create();
         ASSERT_NE(window, nullptr);
         SendMessageW(window, WM_TIMER, 1, 0);
@@ -224,7 +226,7 @@ TEST_F(OverlayWindow, StackingTimerRunsOnlyWithAStackingFlag) {
 }
 
 TEST_F(OverlayWindow, KeepOnTopComesBackAboveALaterTopmostWindow) {
-    g_app.settings.keepOnTop = true;
+    g_app.playback.settings.keepOnTop = true;
     HWND window = Create();
     ASSERT_NE(window, nullptr);
     HWND other = CreateWindowExW(WS_EX_TOPMOST, L"Static", L"other", WS_POPUP | WS_VISIBLE, 0, 0,
@@ -245,7 +247,7 @@ TEST_F(OverlayWindow, PositionChangesGetNoDefaultProcessing) {
     for (bool keepOnTop : {false, true}) {
         SCOPED_TRACE(keepOnTop ? "keep on top" : "normal");
         SetUp();
-        g_app.settings.keepOnTop = keepOnTop;
+        g_app.playback.settings.keepOnTop = keepOnTop;
         HWND window = Create();
         ASSERT_NE(window, nullptr);
         seenMessages.clear();
@@ -280,13 +282,13 @@ TEST_F(OverlayWindow, KeysEndTheProgramOnlyWhenAsked) {
     for (const KeyCase& c : cases) {
         SCOPED_TRACE(c.name);
         SetUp();
-        g_app.settings.exitOnKey = c.exitOnKey;
+        g_app.playback.settings.exitOnKey = c.exitOnKey;
         HWND window = Create();
         ASSERT_NE(window, nullptr);
         const LRESULT result = SendMessageW(window, c.message, c.key, 0);
         EXPECT_EQ(result, 0);
         EXPECT_EQ(IsWindow(window) == FALSE, c.ends);
-        EXPECT_EQ(g_app.running.load(), !c.ends);
+        EXPECT_EQ(g_app.shared.running.load(), !c.ends);
         WPARAM code = 99;
         EXPECT_EQ(QuitPosted(&code), c.ends);
         if (c.ends) {
@@ -300,7 +302,7 @@ TEST_F(OverlayWindow, KeysEndTheProgramOnlyWhenAsked) {
 std::atomic<bool> workerEnded;
 
 unsigned __stdcall StandInWorker(void*) {
-    while (g_app.running) Sleep(30);
+    while (g_app.shared.running) Sleep(30);
     Sleep(20);  // the end of its last frame
     workerEnded = true;
     return 0;
@@ -310,17 +312,17 @@ TEST_F(OverlayWindow, DestructionStopsAndJoinsTheWorkerBeforeTheQuitMessage) {
     HWND window = Create();
     ASSERT_NE(window, nullptr);
     workerEnded = false;
-    g_app.workerThread =
+    g_app.windowThread.workerThread =
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, StandInWorker, nullptr, 0, nullptr));
-    ASSERT_NE(g_app.workerThread, nullptr);
+    ASSERT_NE(g_app.windowThread.workerThread, nullptr);
     HANDLE watch = nullptr;
-    DuplicateHandle(GetCurrentProcess(), g_app.workerThread, GetCurrentProcess(), &watch, 0, FALSE,
-                    DUPLICATE_SAME_ACCESS);
+    DuplicateHandle(GetCurrentProcess(), g_app.windowThread.workerThread, GetCurrentProcess(),
+                    &watch, 0, FALSE, DUPLICATE_SAME_ACCESS);
     DestroyWindow(window);
     EXPECT_TRUE(workerEnded);
-    EXPECT_FALSE(g_app.running);
+    EXPECT_FALSE(g_app.shared.running);
     EXPECT_EQ(WaitForSingleObject(watch, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(g_app.workerThread, nullptr);
+    EXPECT_EQ(g_app.windowThread.workerThread, nullptr);
     WPARAM code = 99;
     EXPECT_TRUE(QuitPosted(&code));
     EXPECT_EQ(code, 0u);
@@ -332,7 +334,7 @@ TEST_F(OverlayWindow, ClosingByTheSystemCommandDestroysTheWindow) {
     ASSERT_NE(window, nullptr);
     SendMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_FALSE(g_app.running);
+    EXPECT_FALSE(g_app.shared.running);
     WPARAM code = 99;
     EXPECT_TRUE(QuitPosted(&code));
     EXPECT_EQ(code, 0u);

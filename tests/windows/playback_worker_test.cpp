@@ -108,7 +108,7 @@ WorkerHooks HooksFor(Observed& observed) {
         auto* o = static_cast<Observed*>(context);
         o->advances.push_back(advance);
         o->lastNext = next;
-        if (int(o->advances.size()) == o->stopAfter) g_app.running.store(false);
+        if (int(o->advances.size()) == o->stopAfter) g_app.shared.running.store(false);
     };
     return hooks;
 }
@@ -135,33 +135,34 @@ class PlaybackWorkerTest : public testing::Test {
   protected:
     void SetUp() override {
         static bool lockMade = false;
-        if (!lockMade) InitializeCriticalSection(&g_app.pictureLock);
+        if (!lockMade) InitializeCriticalSection(&g_app.process.pictureLock);
         lockMade = true;
         ASSERT_NE(SharedDevice(), nullptr);
-        g_app.device = SharedDevice();
-        g_app.pictureSurface = CreatePictureSurface(g_app.device, kWidth, kHeight);
-        ASSERT_NE(g_app.pictureSurface, nullptr);
-        g_app.frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        g_app.windowSize = {kWidth, kHeight};
-        g_app.settings = PlaybackSettings{};
-        g_app.settings.displayMode = ChosenMonitor;
-        g_app.settings.monitorIndex = 0;
-        g_app.settings.shadowOpacity = 210;
-        g_app.settings.backgroundOpacity = 40;
+        g_app.playback.device = SharedDevice();
+        g_app.playback.pictureSurface =
+            CreatePictureSurface(g_app.playback.device, kWidth, kHeight);
+        ASSERT_NE(g_app.playback.pictureSurface, nullptr);
+        g_app.process.frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        g_app.playback.windowSize = {kWidth, kHeight};
+        g_app.playback.settings = PlaybackSettings{};
+        g_app.playback.settings.displayMode = ChosenMonitor;
+        g_app.playback.settings.monitorIndex = 0;
+        g_app.playback.settings.shadowOpacity = 210;
+        g_app.playback.settings.backgroundOpacity = 40;
         StandOnOneDisplay(kWidth, kHeight);
-        g_app.running.store(true);
-        g_app.frameReached.store(0);
+        g_app.shared.running.store(true);
+        g_app.shared.frameReached.store(0);
         directory = MakeTempDirectory(L"worker");
         ASSERT_FALSE(directory.empty());
     }
     void TearDown() override {
         UseClockSource(nullptr);
-        if (g_app.pictureSurface != nullptr) g_app.pictureSurface->Release();
-        g_app.pictureSurface = nullptr;
-        g_app.device = nullptr;
-        CloseHandle(g_app.frameReady);
-        g_app.frameReady = nullptr;
-        g_app.running.store(true);
+        if (g_app.playback.pictureSurface != nullptr) g_app.playback.pictureSurface->Release();
+        g_app.playback.pictureSurface = nullptr;
+        g_app.playback.device = nullptr;
+        CloseHandle(g_app.process.frameReady);
+        g_app.process.frameReady = nullptr;
+        g_app.shared.running.store(true);
     }
 
     // The picture the software renderer makes of frame `index` with the test's settings.
@@ -170,8 +171,8 @@ class PlaybackWorkerTest : public testing::Test {
         SoftwareRenderer renderer(kFrameW, kFrameH, kWidth, kHeight,
                                   {PlaceArea(0, 0, kWidth, kHeight, kFrameW, kFrameH)});
         std::vector<uint32_t> picture(size_t(kWidth) * kHeight);
-        renderer.Render(frame.data(), g_app.settings.shadowOpacity,
-                        g_app.settings.backgroundOpacity, picture.data());
+        renderer.Render(frame.data(), g_app.playback.settings.shadowOpacity,
+                        g_app.playback.settings.backgroundOpacity, picture.data());
         return picture;
     }
 
@@ -210,7 +211,7 @@ TEST_F(PlaybackWorkerTest, FrameIndexAdvancesWrapsAndPaces) {
         SCOPED_TRACE(c.name);
         const std::wstring archive = WriteFlatArchive(directory, c.frames, c.pictures);
         ASSERT_FALSE(archive.empty());
-        g_app.frameReached.store(c.startAt);
+        g_app.shared.frameReached.store(c.startAt);
         SkippingClock skipping;
         CountingClock counting;
         if (c.limitFps) {
@@ -218,9 +219,9 @@ TEST_F(PlaybackWorkerTest, FrameIndexAdvancesWrapsAndPaces) {
         } else {
             UseClockSource(&counting);
         }
-        g_app.settings.limitFps = c.limitFps;
-        g_app.running.store(true);
-        ResetEvent(g_app.frameReady);
+        g_app.playback.settings.limitFps = c.limitFps;
+        g_app.shared.running.store(true);
+        ResetEvent(g_app.process.frameReady);
         Observed observed;
         observed.stopAfter = c.turns;
         const WorkerHooks hooks = HooksFor(observed);
@@ -234,13 +235,14 @@ TEST_F(PlaybackWorkerTest, FrameIndexAdvancesWrapsAndPaces) {
         // A late pacer never sleeps; without the cap only a turn that showed nothing does.
         const int idleTurns = c.limitFps ? 0 : c.turns - int(c.reads.size());
         EXPECT_EQ(skipping.sleeps + counting.sleeps.load(), idleTurns);
-        EXPECT_EQ(g_app.frameReached.load(), observed.lastNext) << "where a new worker goes on";
-        EXPECT_EQ(WaitForSingleObject(g_app.frameReady, 0), DWORD(WAIT_OBJECT_0));
+        EXPECT_EQ(g_app.shared.frameReached.load(), observed.lastNext)
+            << "where a new worker goes on";
+        EXPECT_EQ(WaitForSingleObject(g_app.process.frameReady, 0), DWORD(WAIT_OBJECT_0));
         // The picture surface holds the last frame read, with the settings' opacities.
         const int32_t last = c.reads.back();
         const int32_t picture = c.pictures.empty() ? last : c.pictures[size_t(last)];
         const int worst =
-            WorstDifference(ReadSurface(g_app.pictureSurface), ExpectedPicture(picture));
+            WorstDifference(ReadSurface(g_app.playback.pictureSurface), ExpectedPicture(picture));
         EXPECT_LE(worst, 3) << "picture of frame " << last;
     }
 }
@@ -250,7 +252,7 @@ TEST_F(PlaybackWorkerTest, UncappedPlaybackNeverSleeps) {
     ASSERT_FALSE(archive.empty());
     CountingClock counting;
     UseClockSource(&counting);
-    g_app.settings.limitFps = false;
+    g_app.playback.settings.limitFps = false;
     Observed observed;
     observed.stopAfter = 12;
     const WorkerHooks hooks = HooksFor(observed);
@@ -258,8 +260,8 @@ TEST_F(PlaybackWorkerTest, UncappedPlaybackNeverSleeps) {
     EXPECT_EQ(observed.handOverCount.load(), 12);
     EXPECT_EQ(counting.sleeps.load(), 0);
     // The same archive capped to 30 frames per second does sleep between its frames.
-    g_app.settings.limitFps = true;
-    g_app.running.store(true);
+    g_app.playback.settings.limitFps = true;
+    g_app.shared.running.store(true);
     Observed capped;
     capped.stopAfter = 3;
     const WorkerHooks cappedHooks = HooksFor(capped);
@@ -275,17 +277,18 @@ ULONG References(IUnknown* object) {
 TEST_F(PlaybackWorkerTest, RunningAlreadyFalseReadsAndHandsOverNothing) {
     const std::wstring archive = WriteFlatArchive(directory, 2);
     ASSERT_FALSE(archive.empty());
-    const ULONG deviceReferences = References(g_app.device);
-    const std::vector<uint32_t> before = ReadSurface(g_app.pictureSurface);
-    g_app.running.store(false);
+    const ULONG deviceReferences = References(g_app.playback.device);
+    const std::vector<uint32_t> before = ReadSurface(g_app.playback.pictureSurface);
+    g_app.shared.running.store(false);
     Observed observed;
     const WorkerHooks hooks = HooksFor(observed);
     EXPECT_EQ(RunPlayback(archive, &hooks), 0u);
     EXPECT_TRUE(observed.reads.empty()) << Sequence(observed.reads);
     EXPECT_TRUE(observed.handOvers.empty());
-    EXPECT_EQ(WaitForSingleObject(g_app.frameReady, 0), DWORD(WAIT_TIMEOUT));
-    EXPECT_EQ(ReadSurface(g_app.pictureSurface), before) << "the picture was not touched";
-    EXPECT_EQ(References(g_app.device), deviceReferences) << "every device resource released";
+    EXPECT_EQ(WaitForSingleObject(g_app.process.frameReady, 0), DWORD(WAIT_TIMEOUT));
+    EXPECT_EQ(ReadSurface(g_app.playback.pictureSurface), before) << "the picture was not touched";
+    EXPECT_EQ(References(g_app.playback.device), deviceReferences)
+        << "every device resource released";
 }
 
 struct ThreadRun {
@@ -301,7 +304,7 @@ unsigned __stdcall RunOnThread(void* argument) {
 TEST_F(PlaybackWorkerTest, ClearingRunningEndsTheWorkerWithinOneTurn) {
     const std::wstring archive = WriteFlatArchive(directory, 3);
     ASSERT_FALSE(archive.empty());
-    g_app.settings.limitFps = true;
+    g_app.playback.settings.limitFps = true;
     Observed observed;
     const WorkerHooks hooks = HooksFor(observed);
     ThreadRun run{archive, &hooks};
@@ -309,7 +312,7 @@ TEST_F(PlaybackWorkerTest, ClearingRunningEndsTheWorkerWithinOneTurn) {
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunOnThread, &run, 0, nullptr));
     ASSERT_NE(thread, nullptr);
     while (observed.handOverCount.load() < 3) Sleep(1);
-    g_app.running.store(false);
+    g_app.shared.running.store(false);
     const int atClear = observed.handOverCount.load();
     // Liveness, not speed: one turn at 30 frames per second takes some 33 ms.
     const DWORD ended = WaitForSingleObject(thread, 10000);
@@ -339,7 +342,7 @@ class ShowTimingClock : public ClockSource {
 TEST_F(PlaybackWorkerTest, AnUncappedRepeatSleepsAsLongAsTheLastPictureTook) {
     const std::wstring archive = WriteFlatArchive(directory, 1);
     ASSERT_FALSE(archive.empty());
-    g_app.settings.limitFps = false;
+    g_app.playback.settings.limitFps = false;
     const struct {
         int64_t showTicks;
         uint32_t sleep;
@@ -347,7 +350,7 @@ TEST_F(PlaybackWorkerTest, AnUncappedRepeatSleepsAsLongAsTheLastPictureTook) {
     for (const auto& c : cases) {
         ShowTimingClock clock(c.showTicks);
         UseClockSource(&clock);
-        g_app.running.store(true);
+        g_app.shared.running.store(true);
         Observed observed;
         observed.stopAfter = 4;
         const WorkerHooks hooks = HooksFor(observed);
@@ -362,11 +365,11 @@ TEST_F(PlaybackWorkerTest, AnUncappedRepeatSleepsAsLongAsTheLastPictureTook) {
 TEST_F(PlaybackWorkerTest, APausedWorkerDrawsNothingUntilTheResumeAndGoesOnFromTheFrameReached) {
     const std::wstring archive = WriteFlatArchive(directory, 5);
     ASSERT_FALSE(archive.empty());
-    g_app.settings.limitFps = true;
-    g_app.workerStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    g_app.resume = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    g_app.frameReached.store(3);
-    g_app.paused.store(true);
+    g_app.playback.settings.limitFps = true;
+    g_app.process.workerStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_app.process.resume = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_app.shared.frameReached.store(3);
+    g_app.shared.paused.store(true);
     Observed observed;
     const WorkerHooks hooks = HooksFor(observed);
     ThreadRun run{archive, &hooks};
@@ -375,34 +378,34 @@ TEST_F(PlaybackWorkerTest, APausedWorkerDrawsNothingUntilTheResumeAndGoesOnFromT
     ASSERT_NE(thread, nullptr);
     Sleep(300);
     EXPECT_EQ(observed.handOverCount.load(), 0) << "drew while paused";
-    g_app.paused.store(false);
-    SetEvent(g_app.resume);
+    g_app.shared.paused.store(false);
+    SetEvent(g_app.process.resume);
     while (observed.handOverCount.load() < 2) Sleep(1);
     // A pause under way, then a stop: the stop ends the wait.
-    ResetEvent(g_app.resume);
-    g_app.paused.store(true);
+    ResetEvent(g_app.process.resume);
+    g_app.shared.paused.store(true);
     Sleep(100);
-    g_app.running.store(false);
-    SetEvent(g_app.workerStop);
+    g_app.shared.running.store(false);
+    SetEvent(g_app.process.workerStop);
     const DWORD ended = WaitForSingleObject(thread, 10000);
     EXPECT_EQ(ended, DWORD(WAIT_OBJECT_0)) << "the stop did not end the paused worker";
     if (ended != WAIT_OBJECT_0) TerminateThread(thread, 1);
     CloseHandle(thread);
     ASSERT_GE(observed.handOvers.size(), 2u);
     EXPECT_EQ(observed.handOvers[0], 3) << "did not go on from the frame reached";
-    g_app.paused.store(false);
-    CloseHandle(g_app.workerStop);
-    CloseHandle(g_app.resume);
-    g_app.workerStop = g_app.resume = nullptr;
+    g_app.shared.paused.store(false);
+    CloseHandle(g_app.process.workerStop);
+    CloseHandle(g_app.process.resume);
+    g_app.process.workerStop = g_app.process.resume = nullptr;
 }
 
 // ---- child processes: archives that end the process, and the real thread entry ----
 
 int WorkerArchiveChild(int argc, char** argv) {
     if (argc < 1 || !StartChildLikeThePlayer(kWidth, kHeight)) return 2;
-    g_app.settings.displayMode = ChosenMonitor;
+    g_app.playback.settings.displayMode = ChosenMonitor;
     StandOnOneDisplay(kWidth, kHeight);
-    g_app.settings.limitFps = false;
+    g_app.playback.settings.limitFps = false;
     Observed observed;
     WorkerHooks hooks = HooksFor(observed);
     hooks.handedOver = [](void*, int32_t index) {
@@ -420,7 +423,7 @@ REGISTER_CHILD_SCENARIO("worker-archive", WorkerArchiveChild);
 // Memory running out inside a turn, as a frame's allocation would report it.
 int WorkerOutOfMemoryChild(int argc, char** argv) {
     if (argc < 1 || !StartChildLikeThePlayer(kWidth, kHeight)) return 2;
-    g_app.settings.displayMode = ChosenMonitor;
+    g_app.playback.settings.displayMode = ChosenMonitor;
     StandOnOneDisplay(kWidth, kHeight);
     WorkerHooks hooks;
     hooks.frameRead = [](void*, int32_t) { throw std::bad_alloc(); };
@@ -435,23 +438,23 @@ REGISTER_CHILD_SCENARIO("worker-out-of-memory", WorkerOutOfMemoryChild);
 // executable.
 int RealEntryChild(int, char**) {
     if (!StartChildLikeThePlayer(kWidth, kHeight)) return 2;
-    g_app.settings.displayMode = ChosenMonitor;
+    g_app.playback.settings.displayMode = ChosenMonitor;
     StandOnOneDisplay(kWidth, kHeight);
-    g_app.settings.shadowOpacity = 255;
-    g_app.settings.backgroundOpacity = 0;
+    g_app.playback.settings.shadowOpacity = 255;
+    g_app.playback.settings.backgroundOpacity = 0;
     HANDLE worker =
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, PlaybackWorker, nullptr, 0, nullptr));
     if (worker == nullptr) return 3;
-    if (WaitForSingleObject(g_app.frameReady, 20000) != WAIT_OBJECT_0) return 4;
+    if (WaitForSingleObject(g_app.process.frameReady, 20000) != WAIT_OBJECT_0) return 4;
     Say("picture arrived");
-    EnterCriticalSection(&g_app.pictureLock);
-    const std::vector<uint32_t> picture = ReadSurface(g_app.pictureSurface);
-    LeaveCriticalSection(&g_app.pictureLock);
+    EnterCriticalSection(&g_app.process.pictureLock);
+    const std::vector<uint32_t> picture = ReadSurface(g_app.playback.pictureSurface);
+    LeaveCriticalSection(&g_app.process.pictureLock);
     // The archive holds one black frame: opaque black over the whole window.
     const bool black = !picture.empty() && std::all_of(picture.begin(), picture.end(),
                                                        [](uint32_t p) { return p == 0xFF000000u; });
     Say(black ? "picture is opaque black" : "picture is not opaque black");
-    g_app.running.store(false);
+    g_app.shared.running.store(false);
     WaitForSingleObject(worker, INFINITE);
     CloseHandle(worker);
     Say("worker ended");

@@ -15,6 +15,7 @@
 #include "render/compose.h"
 #include "tests/windows/render_test_env.h"
 #include "windows/app_state.h"
+#include "windows/failure_notice.h"
 #include "windows/frame_renderer.h"
 
 namespace {
@@ -58,8 +59,8 @@ bool StartLikeThePlayer() {
 }
 
 PictureOutput AppOutput() {
-    return {g_app.device,     g_app.pictureSurface, &g_app.pictureLock,
-            g_app.frameReady, g_app.windowSize.cx,  g_app.windowSize.cy};
+    return {g_app.playback.device,    g_app.playback.pictureSurface, &g_app.process.pictureLock,
+            g_app.process.frameReady, g_app.playback.windowSize.cx,  g_app.playback.windowSize.cy};
 }
 
 // How a child scenario's worker and main thread behave.
@@ -75,11 +76,24 @@ Script g_script;
 std::atomic<int> g_framesDone{0};
 std::atomic<bool> g_stop{false};
 
+void PlayLike();
+
+// Like the player's worker, it tells a failed device call once the renderer has thrown it.
 DWORD WINAPI WorkerLike(void*) {
     NoteWorkerStarted();
+    try {
+        PlayLike();
+    } catch (const DeviceCallFailed& failed) {
+        EndWithFailure(DeviceFailure(failed.what, failed.result));
+    }
+    NoteWorkerEnded();
+    return 0;
+}
+
+void PlayLike() {
     DeviceCallRecorder* recorder = nullptr;
     if (g_script.failCall != nullptr) {
-        recorder = new DeviceCallRecorder(g_app.device);
+        recorder = new DeviceCallRecorder(g_app.playback.device);
         recorder->FailCall(g_script.failCall, g_script.failOccurrence);
     }
     const PictureOutput output = AppOutput();
@@ -91,7 +105,7 @@ DWORD WINAPI WorkerLike(void*) {
         for (size_t i = 0; i < frame.size(); ++i) frame[i] = uint8_t(i * 7 + n);
         ComposeFrame(frame.data(), kFrameW, kFrameH, 200, resources.shadowBuffer.data(),
                      resources.cutoutBuffer.data());
-        RenderFrame(resources, g_app.device, placements, 60);
+        RenderFrame(resources, g_app.playback.device, placements, 60);
         std::printf("frame %d rendered\n", n);
         HandOverFrame(resources, output);
         std::printf("frame %d handed over\n", n);
@@ -101,20 +115,18 @@ DWORD WINAPI WorkerLike(void*) {
     }
     ReleaseFrameResources(resources);
     delete recorder;
-    NoteWorkerEnded();
-    return 0;
 }
 
 // The presentation loop's picture work: device context of the surface under the lock.
 void PresentOnce(int frame) {
-    EnterCriticalSection(&g_app.pictureLock);
+    EnterCriticalSection(&g_app.process.pictureLock);
     HDC dc = nullptr;
-    if (FAILED(g_app.pictureSurface->GetDC(&dc))) EndProcessNow();
+    if (FAILED(g_app.playback.pictureSurface->GetDC(&dc))) EndProcessNow();
     volatile COLORREF seen = GetPixel(dc, frame % kWidth, frame % kHeight);
     (void)seen;
     if (frame == g_script.mainExitAfter) EndProcessNow();  // as after a failed ReleaseDC
-    if (FAILED(g_app.pictureSurface->ReleaseDC(dc))) EndProcessNow();
-    LeaveCriticalSection(&g_app.pictureLock);
+    if (FAILED(g_app.playback.pictureSurface->ReleaseDC(dc))) EndProcessNow();
+    LeaveCriticalSection(&g_app.process.pictureLock);
 }
 
 int PlayerLikeChild(int argc, char** argv) {
@@ -138,7 +150,7 @@ int PlayerLikeChild(int argc, char** argv) {
     for (int presented = 1;; ++presented) {
         // Poll like the presentation loop; also end when nothing comes any more.
         DWORD waited = 0;
-        while (WaitForSingleObject(g_app.frameReady, 0) != WAIT_OBJECT_0) {
+        while (WaitForSingleObject(g_app.process.frameReady, 0) != WAIT_OBJECT_0) {
             Sleep(1);
             if (++waited > 20000) return 4;
         }
@@ -172,7 +184,7 @@ int BothExitChild(int, char**) {
     if (!StartLikeThePlayer()) return 2;
     HANDLE worker = CreateThread(nullptr, 0, EndWhenLockHeld, nullptr, 0, nullptr);
     if (worker == nullptr) return 3;
-    EnterCriticalSection(&g_app.pictureLock);
+    EnterCriticalSection(&g_app.process.pictureLock);
     g_mainHoldsLock.store(true);
     while (!g_workerEnding.load()) Sleep(1);
     Sleep(300);  // let the worker's clean-up reach the lock

@@ -77,26 +77,26 @@ TEST(SetUpProcess, MakesTheProcessObjectsAndCleansUpInReverseOrder) {
     registered.clear();
     SetUpProcess(Record);
 
-    EXPECT_EQ(g_app.moduleHandle, GetModuleHandleW(nullptr));
-    ASSERT_NE(g_app.screenDC, nullptr);
-    EXPECT_GT(GetDeviceCaps(g_app.screenDC, HORZRES), 0);
+    EXPECT_EQ(g_app.process.moduleHandle, GetModuleHandleW(nullptr));
+    ASSERT_NE(g_app.process.screenDC, nullptr);
+    EXPECT_GT(GetDeviceCaps(g_app.process.screenDC, HORZRES), 0);
 
     // Unnamed, auto-reset, initially not set.
-    ASSERT_NE(g_app.frameReady, nullptr);
-    EXPECT_EQ(WaitForSingleObject(g_app.frameReady, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    SetEvent(g_app.frameReady);
-    EXPECT_EQ(WaitForSingleObject(g_app.frameReady, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(g_app.frameReady, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    ASSERT_NE(g_app.process.frameReady, nullptr);
+    EXPECT_EQ(WaitForSingleObject(g_app.process.frameReady, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    SetEvent(g_app.process.frameReady);
+    EXPECT_EQ(WaitForSingleObject(g_app.process.frameReady, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(g_app.process.frameReady, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
     // Manual reset: the worker's stop starts unset, the resume of a pause set (playing).
-    ASSERT_NE(g_app.workerStop, nullptr);
-    ASSERT_NE(g_app.resume, nullptr);
-    EXPECT_EQ(WaitForSingleObject(g_app.workerStop, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    EXPECT_EQ(WaitForSingleObject(g_app.resume, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(g_app.resume, 0), WAIT_OBJECT_0);
+    ASSERT_NE(g_app.process.workerStop, nullptr);
+    ASSERT_NE(g_app.process.resume, nullptr);
+    EXPECT_EQ(WaitForSingleObject(g_app.process.workerStop, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(g_app.process.resume, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(g_app.process.resume, 0), WAIT_OBJECT_0);
 
-    EXPECT_TRUE(TryEnterCriticalSection(&g_app.pictureLock));
-    LeaveCriticalSection(&g_app.pictureLock);
+    EXPECT_TRUE(TryEnterCriticalSection(&g_app.process.pictureLock));
+    LeaveCriticalSection(&g_app.process.pictureLock);
 
     // The shared objects' releases, registered in the order of creation.
     ASSERT_EQ(registered.size(), 6u);
@@ -106,10 +106,11 @@ TEST(SetUpProcess, MakesTheProcessObjectsAndCleansUpInReverseOrder) {
     EXPECT_EQ(registered[4], &DeletePictureLockAtExit);
 
     FakeReference direct3D("direct3D"), device("device"), surface("pictureSurface");
-    g_app.direct3D = reinterpret_cast<IDirect3D9*>(static_cast<IUnknown*>(&direct3D));
-    g_app.device = reinterpret_cast<IDirect3DDevice9*>(static_cast<IUnknown*>(&device));
-    g_app.pictureSurface = reinterpret_cast<IDirect3DSurface9*>(static_cast<IUnknown*>(&surface));
-    g_app.displays.assign(3, DisplayEntry{});
+    g_app.windowThread.direct3D = reinterpret_cast<IDirect3D9*>(static_cast<IUnknown*>(&direct3D));
+    g_app.playback.device = reinterpret_cast<IDirect3DDevice9*>(static_cast<IUnknown*>(&device));
+    g_app.playback.pictureSurface =
+        reinterpret_cast<IDirect3DSurface9*>(static_cast<IUnknown*>(&surface));
+    g_app.playback.displays.assign(3, DisplayEntry{});
 
     // What atexit would do: the last registered first.
     releases.clear();
@@ -117,14 +118,14 @@ TEST(SetUpProcess, MakesTheProcessObjectsAndCleansUpInReverseOrder) {
         (*it)();
         if (it == registered.rbegin()) {
             SCOPED_TRACE("after the first clean-up");
-            EXPECT_EQ(g_app.displays.capacity(), 0u);
+            EXPECT_EQ(g_app.playback.displays.capacity(), 0u);
         }
     }
     const std::vector<std::string> expected = {"pictureSurface", "device", "direct3D"};
     EXPECT_EQ(releases, expected);
-    EXPECT_EQ(g_app.direct3D, nullptr);
-    EXPECT_EQ(g_app.device, nullptr);
-    EXPECT_EQ(g_app.pictureSurface, nullptr);
+    EXPECT_EQ(g_app.windowThread.direct3D, nullptr);
+    EXPECT_EQ(g_app.playback.device, nullptr);
+    EXPECT_EQ(g_app.playback.pictureSurface, nullptr);
 }
 
 }  // namespace

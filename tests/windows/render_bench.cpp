@@ -42,10 +42,10 @@ double DeviceFramesPerSecond(const std::wstring& archive, int frames) {
     hooks.context = &counter;
     hooks.handedOver = [](void* context, int32_t) {
         auto* c = static_cast<Counter*>(context);
-        if (++c->handedOver == c->stopAfter) g_app.running.store(false);
+        if (++c->handedOver == c->stopAfter) g_app.shared.running.store(false);
     };
-    g_app.settings.limitFps = false;
-    g_app.running.store(true);
+    g_app.playback.settings.limitFps = false;
+    g_app.shared.running.store(true);
     const Clock::time_point start = Clock::now();
     RunPlayback(archive, &hooks);
     return frames / Seconds(start, Clock::now());
@@ -63,8 +63,8 @@ double SoftwareFramesPerSecond(const std::wstring& archive, int frames, int32_t 
     const Clock::time_point start = Clock::now();
     for (int n = 0; n < frames; ++n) {
         unpacker.ReadFrame(uint32_t(n % kArchiveFrames), frame);
-        renderer.Render(frame.data(), g_app.settings.shadowOpacity,
-                        g_app.settings.backgroundOpacity, picture.data());
+        renderer.Render(frame.data(), g_app.playback.settings.shadowOpacity,
+                        g_app.playback.settings.backgroundOpacity, picture.data());
     }
     return frames / Seconds(start, Clock::now());
 }
@@ -86,20 +86,24 @@ struct Breakdown {
 
 // The per-frame path step by step, each step waited for.
 Breakdown MeasureSteps(const std::wstring& archive, int frames, int32_t width, int32_t height) {
-    PictureOutput output{
-        g_app.device, g_app.pictureSurface, &g_app.pictureLock, g_app.frameReady, width, height};
+    PictureOutput output{g_app.playback.device,
+                         g_app.playback.pictureSurface,
+                         &g_app.process.pictureLock,
+                         g_app.process.frameReady,
+                         width,
+                         height};
     ImageUnpacker unpacker;
     unpacker.Open(archive);
     const int32_t W = int32_t(unpacker.Width()), H = int32_t(unpacker.Height());
     FrameResources resources = SetUpFrameResources(output, W, H);
     const std::vector<Placement> placements = {PlaceArea(0, 0, width, height, W, H)};
-    IDirect3DDevice9* device = g_app.device;
+    IDirect3DDevice9* device = g_app.playback.device;
     Breakdown total;
     std::vector<uint8_t> frame;
     for (int n = 0; n < frames; ++n) {
         const Clock::time_point t0 = Clock::now();
         unpacker.ReadFrame(uint32_t(n % kArchiveFrames), frame);
-        ComposeFrame(frame.data(), W, H, g_app.settings.shadowOpacity,
+        ComposeFrame(frame.data(), W, H, g_app.playback.settings.shadowOpacity,
                      resources.shadowBuffer.data(), resources.cutoutBuffer.data());
         const Clock::time_point t1 = Clock::now();
         UploadPixels(resources.shadowQuad, resources.shadowBuffer.data());
@@ -108,7 +112,7 @@ Breakdown MeasureSteps(const std::wstring& archive, int frames, int32_t width, i
         const Clock::time_point t2 = Clock::now();
         // The drawing of RenderFrame, without its uploads.
         device->ColorFill(resources.renderTarget, nullptr,
-                          D3DCOLOR(g_app.settings.backgroundOpacity) << 24);
+                          D3DCOLOR(g_app.playback.settings.backgroundOpacity) << 24);
         device->BeginScene();
         for (const Placement& p : placements) {
             device->SetViewport(reinterpret_cast<const D3DVIEWPORT9*>(&p.viewport));
@@ -130,8 +134,9 @@ Breakdown MeasureSteps(const std::wstring& archive, int frames, int32_t width, i
         // GetDC does; reading it here counts the whole copy.
         HandOverFrame(resources, output);
         D3DLOCKED_RECT locked{};
-        if (SUCCEEDED(g_app.pictureSurface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-            g_app.pictureSurface->UnlockRect();
+        if (SUCCEEDED(
+                g_app.playback.pictureSurface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+            g_app.playback.pictureSurface->UnlockRect();
         }
         const Clock::time_point t4 = Clock::now();
         total.readCompose += Seconds(t0, t1);
@@ -146,14 +151,14 @@ Breakdown MeasureSteps(const std::wstring& archive, int frames, int32_t width, i
 }
 
 bool Prepare(int32_t width, int32_t height, const TestDevice& device) {
-    if (g_app.pictureSurface != nullptr) g_app.pictureSurface->Release();
-    g_app.device = device.device;
-    g_app.pictureSurface = CreatePictureSurface(device.device, width, height);
-    g_app.windowSize = {width, height};
-    g_app.settings.displayMode = ChosenMonitor;
-    g_app.settings.monitorIndex = 0;
+    if (g_app.playback.pictureSurface != nullptr) g_app.playback.pictureSurface->Release();
+    g_app.playback.device = device.device;
+    g_app.playback.pictureSurface = CreatePictureSurface(device.device, width, height);
+    g_app.playback.windowSize = {width, height};
+    g_app.playback.settings.displayMode = ChosenMonitor;
+    g_app.playback.settings.monitorIndex = 0;
     StandOnOneDisplay(width, height);
-    return g_app.pictureSurface != nullptr;
+    return g_app.playback.pictureSurface != nullptr;
 }
 
 // An archive of alternating gradient and disc frames of one size; empty on failure.
@@ -183,15 +188,15 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    InitializeCriticalSection(&g_app.pictureLock);
-    g_app.frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    InitializeCriticalSection(&g_app.process.pictureLock);
+    g_app.process.frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     TestDevice device = CreateTestDevice(64, 64);
     if (device.device == nullptr) {
         std::fprintf(stderr, "no Direct3D 9 device\n");
         return 1;
     }
-    g_app.settings.shadowOpacity = 255;
-    g_app.settings.backgroundOpacity = 0;
+    g_app.playback.settings.shadowOpacity = 255;
+    g_app.playback.settings.backgroundOpacity = 0;
 
     std::printf(
         "Direct3D 9 path on llvmpipe under Wine (not a real graphics card), %d frames per row\n",
@@ -220,9 +225,9 @@ int main(int argc, char** argv) {
                     size[1], frameSizes[1][0], frameSizes[1][1], frameSizes[0][0], frameSizes[0][1],
                     deviceFps[1] / deviceFps[0]);
     }
-    g_app.pictureSurface->Release();
-    g_app.pictureSurface = nullptr;
-    g_app.device = nullptr;
+    g_app.playback.pictureSurface->Release();
+    g_app.playback.pictureSurface = nullptr;
+    g_app.playback.device = nullptr;
     ReleaseTestDevice(device);
     return 0;
 }

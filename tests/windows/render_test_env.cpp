@@ -24,8 +24,8 @@ void ReportCleanUp() {
     const ExitPlan plan = CurrentExitPlan();
     std::printf("clean-up hold=%d release=%d delete=%d device=%s surface=%s\n", plan.holdLock,
                 plan.releaseDeviceObjects, plan.deleteLock,
-                g_app.device == nullptr ? "released" : "kept",
-                g_app.pictureSurface == nullptr ? "released" : "kept");
+                g_app.playback.device == nullptr ? "released" : "kept",
+                g_app.playback.pictureSurface == nullptr ? "released" : "kept");
     std::fflush(stdout);
 }
 
@@ -108,19 +108,19 @@ void PrintFailure(const wchar_t* caption, const wchar_t* text) {
 bool StartChildLikeThePlayer(int32_t width, int32_t height) {
     SetFailureTeller(PrintFailure);
     std::atexit(ReportCleanUp);
-    g_app.frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    g_app.process.frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     std::atexit(ReleaseDirect3DAtExit);
     std::atexit(ReleaseDeviceAtExit);
     std::atexit(ReleasePictureSurfaceAtExit);
-    InitializeCriticalSection(&g_app.pictureLock);
+    InitializeCriticalSection(&g_app.process.pictureLock);
     std::atexit(DeletePictureLockAtExit);
     TestDevice made = CreateTestDevice(width, height);
-    g_app.window = made.window;
-    g_app.direct3D = made.direct3D;
-    g_app.device = made.device;
-    g_app.windowSize = {width, height};
+    g_app.playback.window = made.window;
+    g_app.windowThread.direct3D = made.direct3D;
+    g_app.playback.device = made.device;
+    g_app.playback.windowSize = {width, height};
     StandOnOneDisplay(width, height);
-    if (g_app.device == nullptr) return false;
-    g_app.pictureSurface = CreatePictureSurface(g_app.device, width, height);
-    return g_app.pictureSurface != nullptr;
+    if (g_app.playback.device == nullptr) return false;
+    g_app.playback.pictureSurface = CreatePictureSurface(g_app.playback.device, width, height);
+    return g_app.playback.pictureSurface != nullptr;
 }

@@ -45,8 +45,8 @@ TestDevice CreateTestDevice(int32_t width, int32_t height, bool plain) {
 }
 
 void StandOnOneDisplay(int32_t width, int32_t height) {
-    g_app.displays = {DisplayEntry{0, 0, width, height, true}};
-    g_app.virtualScreen = VirtualScreen{0, 0, width, height};
+    g_app.playback.displays = {DisplayEntry{0, 0, width, height, true}};
+    g_app.playback.virtualScreen = VirtualScreen{0, 0, width, height};
 }
 
 void ReleaseTestDevice(TestDevice& device) {

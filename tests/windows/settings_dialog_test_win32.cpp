@@ -55,13 +55,13 @@ class SettingsDialog : public ::testing::Test {
     }
 
     static void ResetState() {
-        g_app.settings = PlaybackSettings{};
-        g_app.displays.clear();
+        g_app.playback.settings = PlaybackSettings{};
+        g_app.playback.displays.clear();
     }
 
     void Open() {
-        dialog_ = CreateDialogParamW(g_app.moduleHandle, MAKEINTRESOURCEW(IDD_SETTINGS), nullptr,
-                                     SettingsDialogProc, 0);
+        dialog_ = CreateDialogParamW(g_app.process.moduleHandle, MAKEINTRESOURCEW(IDD_SETTINGS),
+                                     nullptr, SettingsDialogProc, 0);
         ASSERT_NE(dialog_, nullptr) << "error " << GetLastError();
     }
 
@@ -247,7 +247,7 @@ TEST_F(SettingsDialog, DialogAndWindowStringsAreInTheStringTable) {
                           {IDS_WINDOW_CLASS, L"Noctiva"}};
     for (const Case& c : cases) {
         wchar_t text[100] = {};
-        LoadStringW(g_app.moduleHandle, c.id, text, 100);
+        LoadStringW(g_app.process.moduleHandle, c.id, text, 100);
         EXPECT_EQ(std::wstring(text), c.text) << "string " << c.id;
     }
 }
@@ -288,7 +288,7 @@ TEST_F(SettingsDialog, OpensWithTheSettingsAsTheyStand) {
     for (const OpeningCase& c : cases) {
         SCOPED_TRACE(c.name);
         ResetState();
-        g_app.settings = c.settings;
+        g_app.playback.settings = c.settings;
         Open();
         EXPECT_EQ(Send(IDC_SHADOW_TRACKBAR, TBM_GETPOS), c.shadowPosition);
         EXPECT_EQ(Send(IDC_BACKGROUND_TRACKBAR, TBM_GETPOS), c.backgroundPosition);
@@ -323,7 +323,7 @@ TEST_F(SettingsDialog, OneMonitorDisablesTheDisplayModes) {
     for (int32_t index : {0, 3}) {
         SCOPED_TRACE("monitorIndex " + std::to_string(index));
         ResetState();
-        g_app.settings.monitorIndex = index;
+        g_app.playback.settings.monitorIndex = index;
         Open();
         for (int id : {IDC_MODE_WHOLE_DESKTOP, IDC_MODE_EACH_MONITOR, IDC_MODE_CHOSEN_MONITOR,
                        IDC_MONITOR_COMBO}) {
@@ -331,8 +331,8 @@ TEST_F(SettingsDialog, OneMonitorDisablesTheDisplayModes) {
         }
         EXPECT_TRUE(Checked(IDC_MODE_EACH_MONITOR));
         EXPECT_EQ(Send(IDC_MONITOR_COMBO, CB_GETCOUNT), 0);
-        EXPECT_EQ(g_app.settings.monitorIndex, index);
-        EXPECT_EQ(g_app.displays.size(), 1u);
+        EXPECT_EQ(g_app.playback.settings.monitorIndex, index);
+        EXPECT_EQ(g_app.playback.displays.size(), 1u);
         DestroyWindow(dialog_);
         dialog_ = nullptr;
     }
@@ -356,7 +356,7 @@ TEST_F(SettingsDialog, TwoMonitorsAreListedInEnumerationOrderWithThePrimaryChose
         EXPECT_EQ(Narrow(ComboText(static_cast<int>(i))), Narrow(label)) << "entry " << i;
     }
     EXPECT_EQ(Send(IDC_MONITOR_COMBO, CB_GETCURSEL), primary);
-    EXPECT_EQ(g_app.settings.monitorIndex, primary);
+    EXPECT_EQ(g_app.playback.settings.monitorIndex, primary);
     EXPECT_TRUE(Checked(IDC_MODE_EACH_MONITOR));
     EXPECT_FALSE(Enabled(IDC_MONITOR_COMBO));
     for (int id : {IDC_MODE_WHOLE_DESKTOP, IDC_MODE_EACH_MONITOR, IDC_MODE_CHOSEN_MONITOR}) {
@@ -388,11 +388,11 @@ TEST_F(SettingsDialog, DisplayModeSequencesSetTheModeAndTheComboBox) {
         SCOPED_TRACE(trace);
         ResetState();
         Open();
-        const int32_t index = g_app.settings.monitorIndex;
+        const int32_t index = g_app.playback.settings.monitorIndex;
         for (int id : s.clicks) Click(id);
-        EXPECT_EQ(g_app.settings.displayMode, s.mode);
+        EXPECT_EQ(g_app.playback.settings.displayMode, s.mode);
         EXPECT_EQ(Enabled(IDC_MONITOR_COMBO), s.comboEnabled);
-        EXPECT_EQ(g_app.settings.monitorIndex, index);
+        EXPECT_EQ(g_app.playback.settings.monitorIndex, index);
         DestroyWindow(dialog_);
         dialog_ = nullptr;
     }
@@ -410,14 +410,14 @@ TEST_F(SettingsDialog, OnlyAConfirmedComboSelectionChangesTheMonitorIndex) {
         ResetState();
         Open();
         Click(IDC_MODE_CHOSEN_MONITOR);
-        const int32_t before = g_app.settings.monitorIndex;
+        const int32_t before = g_app.playback.settings.monitorIndex;
         const int other = before == 0 ? 1 : 0;
         Send(IDC_MONITOR_COMBO, CB_SETCURSEL, static_cast<WPARAM>(other));
         SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(IDC_MONITOR_COMBO, c.notification),
                      reinterpret_cast<LPARAM>(Item(IDC_MONITOR_COMBO)));
-        EXPECT_EQ(g_app.settings.monitorIndex, c.changes ? other : before);
+        EXPECT_EQ(g_app.playback.settings.monitorIndex, c.changes ? other : before);
         Click(IDC_MODE_EACH_MONITOR);
-        EXPECT_EQ(g_app.settings.monitorIndex, c.changes ? other : before);
+        EXPECT_EQ(g_app.playback.settings.monitorIndex, c.changes ? other : before);
         DestroyWindow(dialog_);
         dialog_ = nullptr;
     }
@@ -459,8 +459,8 @@ TEST_F(SettingsDialog, TrackbarMovesShowThePositionAndStoreTheOpacity) {
             c.trackbar == IDC_SHADOW_TRACKBAR ? IDC_BACKGROUND_VALUE : IDC_SHADOW_VALUE;
         EXPECT_EQ(Narrow(Text(label)), Narrow(c.label));
         EXPECT_EQ(Text(other), other == IDC_SHADOW_VALUE ? L"100" : L"0");
-        EXPECT_EQ(g_app.settings.shadowOpacity, c.shadow);
-        EXPECT_EQ(g_app.settings.backgroundOpacity, c.background);
+        EXPECT_EQ(g_app.playback.settings.shadowOpacity, c.shadow);
+        EXPECT_EQ(g_app.playback.settings.backgroundOpacity, c.background);
         DestroyWindow(dialog_);
         dialog_ = nullptr;
     }
@@ -482,7 +482,7 @@ TEST_F(SettingsDialog, DraggingWithTheMouseFollowsEveryMovement) {
     const LRESULT dragged = Send(IDC_SHADOW_TRACKBAR, TBM_GETPOS);
     EXPECT_NEAR(static_cast<double>(dragged), 50.0, 3.0);
     EXPECT_EQ(Text(IDC_SHADOW_VALUE), std::to_wstring(dragged));
-    EXPECT_EQ(g_app.settings.shadowOpacity, dragged * 255 / 100);
+    EXPECT_EQ(g_app.playback.settings.shadowOpacity, dragged * 255 / 100);
     SendMessageW(trackbar, WM_LBUTTONUP, 0, MAKELPARAM(half, y));
 }
 
@@ -497,12 +497,12 @@ TEST_F(SettingsDialog, CheckBoxesToggleTheirSettings) {
     Open();
     for (const Case& c : cases) {
         SCOPED_TRACE("check box " + std::to_string(c.id));
-        const bool initial = g_app.settings.*c.field;
+        const bool initial = g_app.playback.settings.*c.field;
         Click(c.id);
-        EXPECT_EQ(g_app.settings.*c.field, !initial);
+        EXPECT_EQ(g_app.playback.settings.*c.field, !initial);
         EXPECT_EQ(Checked(c.id), !initial);
         Click(c.id);
-        EXPECT_EQ(g_app.settings.*c.field, initial);
+        EXPECT_EQ(g_app.playback.settings.*c.field, initial);
     }
 }
 
@@ -527,8 +527,8 @@ TEST_F(SettingsDialog, StackingSequencesLeaveOnlyTheLastChoice) {
         ResetState();
         Open();
         for (int id : s.clicks) Click(id);
-        EXPECT_EQ(g_app.settings.keepOnTop, s.keepOnTop);
-        EXPECT_EQ(g_app.settings.keepAtBottom, s.keepAtBottom);
+        EXPECT_EQ(g_app.playback.settings.keepOnTop, s.keepOnTop);
+        EXPECT_EQ(g_app.playback.settings.keepAtBottom, s.keepAtBottom);
         DestroyWindow(dialog_);
         dialog_ = nullptr;
     }

@@ -73,8 +73,8 @@ HWND FindTooltipOf(HWND dialog) {
 }
 
 TEST(SettingsDialogTooltips, EveryControlHasItsTextInOrder) {
-    HWND dialog = CreateDialogParamW(g_app.moduleHandle, MAKEINTRESOURCEW(IDD_SETTINGS), nullptr,
-                                     SettingsDialogProc, 0);
+    HWND dialog = CreateDialogParamW(g_app.process.moduleHandle, MAKEINTRESOURCEW(IDD_SETTINGS),
+                                     nullptr, SettingsDialogProc, 0);
     ASSERT_NE(dialog, nullptr);
     HWND tooltip = FindTooltipOf(dialog);
     ASSERT_NE(tooltip, nullptr);
@@ -104,7 +104,7 @@ TEST(SettingsDialogTooltips, EveryControlHasItsTextInOrder) {
 
         // The tool names its text by the control's string id; the string table holds it.
         wchar_t loaded[512] = {};
-        LoadStringW(g_app.moduleHandle, static_cast<UINT>(kTips[i].id), loaded, 512);
+        LoadStringW(g_app.process.moduleHandle, static_cast<UINT>(kTips[i].id), loaded, 512);
         EXPECT_EQ(Utf8(loaded), Utf8(kTips[i].text));
     }
     DestroyWindow(dialog);
