@@ -12,6 +12,7 @@
 #include "archive/archive_failure.h"
 #include "archive/frame_repeat.h"
 #include "archive/image_unpacker.h"
+#include "playback/archive_argument.h"
 #include "playback/frame_clock.h"
 #include "playback/frame_turn.h"
 #include "render/overlay_layout.h"
@@ -205,8 +206,5 @@ void PlaybackThread::Run() {
 std::string ArchivePathBesideExecutable() {
     char path[PATH_MAX] = {};
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    std::string directory = length > 0 ? std::string(path, size_t(length)) : std::string();
-    const size_t end = directory.find_last_of('/');
-    directory = end == std::string::npos ? std::string("./") : directory.substr(0, end + 1);
-    return directory + "vek.bin";
+    return ArchivePathBeside(std::string_view(path, length > 0 ? size_t(length) : 0));
 }

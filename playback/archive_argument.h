@@ -17,6 +17,12 @@ struct ArchiveChoice {
 bool IsAbsoluteArchivePath(std::wstring_view path);
 bool IsAbsoluteArchivePath(std::string_view path);
 
+// vek.bin beside a program at `programPath`: its directory (on Windows with the drive, as
+// splitting the path gives them, the trailing separator kept) followed by "vek.bin". A path
+// without a directory gives "vek.bin" on Windows and "./vek.bin" elsewhere.
+std::wstring ArchivePathBeside(std::wstring_view programPath);
+std::string ArchivePathBeside(std::string_view programPath);
+
 // From the arguments after the program's name: none gives `besideProgram`; one gives that path,
 // taken from `currentDirectory` when relative; more than one is a failure.
 template <typename Char>

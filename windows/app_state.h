@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <string>
 #include <vector>
 
 #include "playback/device_recovery.h"
@@ -56,6 +57,8 @@ struct SharedWithWorker {
 };
 
 struct PlaybackInputs {
+    // The archive to play; empty: vek.bin beside the executable.
+    std::wstring archivePath;
     // Written only by the settings dialog.
     PlaybackSettings settings;
     // The displays, and the virtual screen that the window's layout was made for.

@@ -127,7 +127,7 @@ int RunPlayer(int showCommand) {
     if (!ArchiveCanBeOpened(archive.path.c_str(), Utf8FromWide(archive.path), failure)) {
         EndWithFailure(failure);
     }
-    ChoosePlaybackArchive(archive.path);
+    g_app.playback.archivePath = archive.path;
 
     LoadStringW(g_app.process.moduleHandle, IDS_WINDOW_TITLE, g_app.windowThread.windowTitle, 100);
     LoadStringW(g_app.process.moduleHandle, IDS_WINDOW_CLASS, g_app.windowThread.windowClassName,

@@ -9,6 +9,7 @@
 #include "archive/archive_failure.h"
 #include "archive/frame_repeat.h"
 #include "archive/image_unpacker.h"
+#include "playback/archive_argument.h"
 #include "playback/frame_clock.h"
 #include "playback/frame_turn.h"
 #include "render/compose.h"
@@ -22,8 +23,6 @@
 #include "windows/text_conversion.h"
 
 namespace {
-
-std::wstring g_archivePath;  // empty: vek.bin beside the executable
 
 // A failure of the run (the archive, a device call): thrown, so that the run gives back what it
 // holds as it unwinds, and told by RunPlayback.
@@ -156,14 +155,6 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
 
 }  // namespace
 
-std::wstring ArchivePathBeside(const wchar_t* executablePath) {
-    // Drive and directory, as splitting the path would give them, keep their trailing separator.
-    const std::wstring path = executablePath;
-    const size_t end = path.find_last_of(L"\\/:");
-    const std::wstring directory = end == std::wstring::npos ? L"" : path.substr(0, end + 1);
-    return directory + L"vek.bin";
-}
-
 unsigned RunPlayback(const std::wstring& archivePath, const WorkerHooks* hooks) {
     NoteWorkerStarted();
     try {
@@ -184,12 +175,9 @@ unsigned RunPlayback(const std::wstring& archivePath, const WorkerHooks* hooks) 
     return 0;
 }
 
-void ChoosePlaybackArchive(std::wstring path) {
-    g_archivePath = std::move(path);
-}
-
 unsigned __stdcall PlaybackWorker(void*) {
-    if (!g_archivePath.empty()) return RunPlayback(g_archivePath, nullptr);
+    const std::wstring& chosen = g_app.playback.archivePath;
+    if (!chosen.empty()) return RunPlayback(chosen, nullptr);
     wchar_t executable[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, executable, MAX_PATH);
     return RunPlayback(ArchivePathBeside(executable), nullptr);

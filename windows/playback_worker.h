@@ -23,17 +23,11 @@ struct WorkerHooks {
     void (*advanced)(void* context, int32_t advance, int32_t nextIndex) = nullptr;
 };
 
-// The archive beside an executable: its drive and directory followed by "vek.bin".
-std::wstring ArchivePathBeside(const wchar_t* executablePath);
-
 // The worker's run over the archive at `archivePath`, with AppState's device, picture surface,
 // lock, event, window size, settings, display list and virtual screen (the layout the window
 // was made for). Returns 0 once `running` is found false.
 unsigned RunPlayback(const std::wstring& archivePath, const WorkerHooks* hooks);
 
-// The archive that PlaybackWorker plays from now on; set before the worker starts.
-void ChoosePlaybackArchive(std::wstring path);
-
-// Thread start routine (for _beginthreadex); the argument is not used. Plays the chosen
-// archive, or vek.bin beside the executable when none was chosen.
+// Thread start routine (for _beginthreadex); the argument is not used. Plays the archive chosen
+// in g_app.playback.archivePath, or vek.bin beside the executable when none was chosen.
 unsigned __stdcall PlaybackWorker(void* unused);

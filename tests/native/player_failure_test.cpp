@@ -61,6 +61,41 @@ TEST(ArchiveArgument, NoneOneOrTooManyOnBothPlatforms) {
     }
 }
 
+TEST(ArchiveArgument, BesideTheProgramIsItsDirectoryPlusVekBin) {
+    struct WideCase {
+        const wchar_t* program;
+        const wchar_t* archive;
+    };
+    const WideCase windows[] = {
+        {L"C:\\Tools\\app.exe", L"C:\\Tools\\vek.bin"},
+        {L"C:\\app.exe", L"C:\\vek.bin"},
+        {L"D:\\a b\\c.d\\noctiva.exe", L"D:\\a b\\c.d\\vek.bin"},
+        {L"\\\\server\\share\\bin\\x.exe", L"\\\\server\\share\\bin\\vek.bin"},
+        {L"Z:/unix/style/p.exe", L"Z:/unix/style/vek.bin"},
+        {L"C:app.exe", L"C:vek.bin"},
+        {L"app.exe", L"vek.bin"},
+    };
+    for (const WideCase& c : windows) {
+        EXPECT_EQ(ArchivePathBeside(std::wstring_view(c.program)), c.archive)
+            << "program " << testing::PrintToString(c.program);
+    }
+    struct NarrowCase {
+        const char* program;
+        const char* archive;
+    };
+    const NarrowCase posix[] = {
+        {"/usr/bin/noctiva", "/usr/bin/vek.bin"},
+        {"/noctiva", "/vek.bin"},
+        {"/opt/影絵 🎬/a:b\\noctiva", "/opt/影絵 🎬/vek.bin"},
+        {"noctiva", "./vek.bin"},
+        {"", "./vek.bin"},  // the program's path could not be read
+    };
+    for (const NarrowCase& c : posix) {
+        EXPECT_EQ(ArchivePathBeside(std::string_view(c.program)), c.archive)
+            << "program " << c.program;
+    }
+}
+
 TEST(FailureWords, OpenAndFrameReasonsAreVektoolsWords) {
     struct Case {
         OpenStatus status;

@@ -18,26 +18,6 @@
 
 namespace {
 
-TEST(PlaybackWorker, ArchivePathIsTheExecutablesDirectoryPlusVekBin) {
-    struct Case {
-        const wchar_t* executable;
-        const wchar_t* archive;
-    };
-    const Case cases[] = {
-        {L"C:\\Tools\\app.exe", L"C:\\Tools\\vek.bin"},
-        {L"C:\\app.exe", L"C:\\vek.bin"},
-        {L"D:\\a b\\c.d\\noctiva.exe", L"D:\\a b\\c.d\\vek.bin"},
-        {L"\\\\server\\share\\bin\\x.exe", L"\\\\server\\share\\bin\\vek.bin"},
-        {L"Z:/unix/style/p.exe", L"Z:/unix/style/vek.bin"},
-        {L"C:app.exe", L"C:vek.bin"},
-        {L"app.exe", L"vek.bin"},
-    };
-    for (const Case& c : cases) {
-        const std::wstring archive = ArchivePathBeside(c.executable);
-        EXPECT_EQ(archive, c.archive) << "executable " << testing::PrintToString(c.executable);
-    }
-}
-
 constexpr int32_t kWidth = 96, kHeight = 72, kFrameW = 12, kFrameH = 9;
 
 // Frame i is flat grey 30 * i + 10, so a picture tells which frame it shows.
