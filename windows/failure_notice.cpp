@@ -2,7 +2,6 @@
 
 #include <process.h>
 
-#include <atomic>
 #include <cstdio>
 
 #include "resources/resource.h"
