@@ -13,7 +13,8 @@
 # it the 32-bit visual).
 # The command sees DISPLAY, WINEPREFIX, WINEDEBUG and LANG=ja_JP.UTF-8 (Wine's and the players'
 # Japanese texts; NOCTIVA_LANG=en_US.UTF-8 chooses English instead), plus NOCTIVA_DESKTOP_SIZE
-# and NOCTIVA_BACKGROUND. Its exit status is returned.
+# and NOCTIVA_BACKGROUND. Its exit status is returned. With Wine it runs without address
+# randomization, for Wine's sake (see fixed_layout below).
 set -euo pipefail
 
 size=1280x720
@@ -119,10 +120,18 @@ if ((compositor)); then
   pids+=($!)
 fi
 
+# Workaround for Debian's Wine 8, which has no preloader to keep its fixed addresses free: since
+# Linux 6.9 the kernel puts the loader's heap anywhere in the gigabyte above it, and about one
+# start in 2000 the heap covers the shared user data page at 0x7ffe0000. Wine then exits with
+# status 1 before the program runs ("failed to map the shared user data", silent under
+# WINEDEBUG=-all). Without address randomization the heap follows the loader, far below it.
+fixed_layout=()
+if ((wine)); then fixed_layout=(setarch "$(uname -m)" --addr-no-randomize); fi
+
 if ((wine)) && [[ ! -f "$WINEPREFIX/system.reg" ]]; then
   echo "vdesk: creating Wine prefix $WINEPREFIX (once)" >&2
   mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 || true
+  "${fixed_layout[@]}" wineboot -i >/dev/null 2>&1 || true
   wineserver -w || true
 fi
 # A persistent wineserver makes each test process start quickly.
@@ -130,12 +139,12 @@ if ((wine)); then
   wineserver -p >/dev/null 2>&1 || true
   # Start Wine's background services now, with no tie to the command's output: started by the
   # first test program instead, they inherit its pipes and ctest waits for them forever.
-  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  "${fixed_layout[@]}" wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 fi
 sleep 1 # let the compositor paint the desktop once
 
 export NOCTIVA_DESKTOP_SIZE=$size NOCTIVA_BACKGROUND=$background
 status=0
-env LANG="${NOCTIVA_LANG:-ja_JP.UTF-8}" "$@" || status=$?
+"${fixed_layout[@]}" env LANG="${NOCTIVA_LANG:-ja_JP.UTF-8}" "$@" || status=$?
 if ((wine)); then wineserver -k >/dev/null 2>&1 || true; fi
 exit $status

@@ -9,6 +9,7 @@
 #include <mfreadwrite.h>
 
 #include <cstdio>
+#include <optional>
 
 #include "archive/archive_file.h"
 #include "system_video_reader.h"
@@ -63,20 +64,64 @@ bool RunningUnderWine() {
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+// The few functions of Media Foundation's DLLs that vektool calls. The DLLs are loaded at the
+// first video read without ffmpeg and stay until the process ends: the other commands start
+// without them, and still run on Windows editions that have no Media Foundation.
+struct MediaFoundation {
+    decltype(&MFStartup) startup = nullptr;
+    decltype(&MFShutdown) shutdown = nullptr;
+    decltype(&MFCreateAttributes) createAttributes = nullptr;
+    decltype(&MFCreateMediaType) createMediaType = nullptr;
+    decltype(&MFCreateSourceReaderFromURL) createSourceReaderFromURL = nullptr;
+};
+
+template <class Function>
+bool Find(HMODULE library, const char* name, Function& function) {
+    function =
+        library == nullptr
+            ? nullptr
+            : reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+    return function != nullptr;
+}
+
+// Null when this Windows has no Media Foundation.
+const MediaFoundation* LoadMediaFoundation() {
+    static const std::optional<MediaFoundation> loaded = []() -> std::optional<MediaFoundation> {
+        // From the system folder only, never from the current folder or vektool's own.
+        const HMODULE platform =
+            LoadLibraryExW(L"mfplat.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        const HMODULE readWrite =
+            LoadLibraryExW(L"mfreadwrite.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        MediaFoundation functions;
+        if (Find(platform, "MFStartup", functions.startup) &&
+            Find(platform, "MFShutdown", functions.shutdown) &&
+            Find(platform, "MFCreateAttributes", functions.createAttributes) &&
+            Find(platform, "MFCreateMediaType", functions.createMediaType) &&
+            Find(readWrite, "MFCreateSourceReaderFromURL", functions.createSourceReaderFromURL)) {
+            return functions;
+        }
+        return std::nullopt;
+    }();
+    return loaded ? &*loaded : nullptr;
+}
+
 // COM and Media Foundation for the time of one video.
 class MediaFoundationSession {
   public:
-    explicit MediaFoundationSession(const std::string& path) {
+    explicit MediaFoundationSession(const std::string& path) : mf(LoadMediaFoundation()) {
+        if (mf == nullptr) {
+            FailInput(path + ": this Windows has no Media Foundation; " + kInstallFfmpeg);
+        }
         const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         comStarted = SUCCEEDED(com);
-        const HRESULT started = MFStartup(MF_VERSION, MFSTARTUP_LITE);
+        const HRESULT started = mf->startup(MF_VERSION, MFSTARTUP_LITE);
         if (FAILED(started)) {
             if (comStarted) CoUninitialize();
             FailUnreadable(path, "Media Foundation does not start", started);
         }
     }
     ~MediaFoundationSession() {
-        MFShutdown();
+        mf->shutdown();
         if (comStarted) CoUninitialize();
         // Workaround for Wine 8: in some runs its media threads crash the process as it exits;
         // half a second for them to wind down avoided that in every trial.
@@ -85,7 +130,10 @@ class MediaFoundationSession {
     MediaFoundationSession(const MediaFoundationSession&) = delete;
     MediaFoundationSession& operator=(const MediaFoundationSession&) = delete;
 
+    const MediaFoundation& Functions() const { return *mf; }
+
   private:
+    const MediaFoundation* mf;
     bool comStarted = false;
 };
 
@@ -162,14 +210,16 @@ VideoFormat CurrentFormat(IMFSourceReader* reader, const std::string& path) {
     return format;
 }
 
-void OpenReader(const std::string& path, ComRef<IMFSourceReader>& reader) {
+void OpenReader(const MediaFoundation& mf, const std::string& path,
+                ComRef<IMFSourceReader>& reader) {
     ComRef<IMFAttributes> attributes;
-    if (SUCCEEDED(MFCreateAttributes(attributes.Out(), 1))) {
+    if (SUCCEEDED(mf.createAttributes(attributes.Out(), 1))) {
         // Lets the reader turn a decoder's own layout into the NV12 or YUY2 we ask for.
         attributes->SetUINT32(MF_SOURCE_READER_ENABLE_VIDEO_PROCESSING, TRUE);
     }
     const std::wstring url = FullWidePath(path);
-    const HRESULT result = MFCreateSourceReaderFromURL(url.c_str(), attributes.Get(), reader.Out());
+    const HRESULT result =
+        mf.createSourceReaderFromURL(url.c_str(), attributes.Get(), reader.Out());
     if (FAILED(result)) FailUnreadable(path, "no decoder for this file", result);
 }
 
@@ -182,11 +232,11 @@ void SelectFirstVideo(IMFSourceReader* reader, const std::string& path) {
 
 // NV12 first, the usual decoder output; YUY2 otherwise. Neither needs a colour conversion, and
 // Wine refuses RGB.
-void AskForLuma(IMFSourceReader* reader, const std::string& path) {
+void AskForLuma(const MediaFoundation& mf, IMFSourceReader* reader, const std::string& path) {
     HRESULT result = E_FAIL;
     for (const GUID& subtype : {MFVideoFormat_NV12, MFVideoFormat_YUY2}) {
         ComRef<IMFMediaType> type;
-        result = MFCreateMediaType(type.Out());
+        result = mf.createMediaType(type.Out());
         if (FAILED(result)) break;
         type->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video);
         type->SetGUID(MF_MT_SUBTYPE, subtype);
@@ -302,9 +352,9 @@ bool UseSystemVideoReader() {
 uint64_t ReadVideoWithSystemReader(const std::string& path, const SizeRule& rule, FrameSink& sink) {
     const MediaFoundationSession session(path);
     ComRef<IMFSourceReader> reader;
-    OpenReader(path, reader);
+    OpenReader(session.Functions(), path, reader);
     SelectFirstVideo(reader.Get(), path);
-    AskForLuma(reader.Get(), path);
+    AskForLuma(session.Functions(), reader.Get(), path);
     const uint64_t frames = ReadFrames(reader.Get(), path, rule, sink);
     if (frames == 0) FailInput(path + ": the video holds no frames");
     return frames;

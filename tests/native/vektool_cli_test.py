@@ -23,13 +23,27 @@ from write_archive import (animated_gif, archive_of, flip_rows, gif, lay_out,  #
 VEKTOOL = DATA = DEMO = None
 
 
-def run(*args, stdin=None, env=None, cwd=None):
+def run(*args, stdin=None, env=None, cwd=None, timeout=120):
     """env: variables that replace the inherited ones of those names."""
     runner = os.environ.get("NOCTIVA_VEKTOOL_RUNNER", "").split()
     result = subprocess.run(runner + [VEKTOOL] + [str(a) for a in args], input=stdin,
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout,
                             env=dict(os.environ, **(env or {})), cwd=cwd)
     return result.returncode, result.stdout, result.stderr.decode("utf-8", "replace")
+
+
+def run_unreadable_video_under_wine(*args, attempts=3):
+    """Workaround for Wine 8's GStreamer parser: on a file it cannot read, about one run in 100
+    on a busy machine never returns from MFCreateSourceReaderFromURL (its parser waits for
+    pads the demuxer never adds), before vektool has done anything of its own. Such a run is
+    ended and repeated, and said so on stderr; a vektool that hangs every time still fails."""
+    for attempt in range(1, attempts + 1):
+        try:
+            return run(*args, timeout=30)
+        except subprocess.TimeoutExpired:
+            print("\nvektool_cli_test: %s hung in Wine's media parser (attempt %d of %d)"
+                  % (args, attempt, attempts), file=sys.stderr)
+    raise AssertionError("vektool.exe hung %d times on %s" % (attempts, args))
 
 
 def parse_pgm(data):
@@ -478,7 +492,10 @@ class Media(Packing):
         for args in (["pack", "-o", old, clip], ["preview", demo, "-o", self.file("p.mp4")]):
             with self.subTest(command=args[0]):
                 # Wine finds programs on a PATH of its own, which holds no ffmpeg.
-                code, _, err = run(*args, env=None if under_runner() else {"PATH": empty})
+                if under_runner() and args[0] == "pack":
+                    code, _, err = run_unreadable_video_under_wine(*args)
+                else:
+                    code, _, err = run(*args, env=None if under_runner() else {"PATH": empty})
                 self.assertEqual(code, 1, err)
                 self.assert_one_error_line(err)
                 if under_runner() and args[0] == "pack":
