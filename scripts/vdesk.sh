@@ -49,29 +49,33 @@ export WINEPREFIX=${NOCTIVA_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/noctiva/
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 
-# A free display number: the lock file of every display in use exists.
-display=90
-while [[ -e /tmp/.X${display}-lock || -e /tmp/.X11-unix/X${display} ]]; do display=$((display + 1)); done
-
 pids=()
 pids_cleanup_dir=""
+display_file=""
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
   if [[ -n $pids_cleanup_dir ]]; then rm -rf "$pids_cleanup_dir"; fi
+  if [[ -n $display_file ]]; then rm -f "$display_file"; fi
 }
 trap cleanup EXIT
 
+# Xvfb picks a free display itself (-displayfd) and writes its number once it accepts clients:
+# two runs started at the same moment cannot both take the number that looked free.
+display_file=$(mktemp)
 if ((two_monitors)); then
   # Without RANDR and with Xinerama, Wine reports each screen as a monitor of its own.
-  Xvfb ":$display" -nolisten tcp -extension RANDR +xinerama +extension Composite \
-    -screen 0 "${size}x24" -screen 1 800x600x24 >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -nolisten tcp -extension RANDR +xinerama +extension Composite \
+    -screen 0 "${size}x24" -screen 1 800x600x24 3>"$display_file" >/dev/null 2>&1 &
 else
-  Xvfb ":$display" -nolisten tcp "${server_options[@]}" -screen 0 "${size}x24" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -nolisten tcp "${server_options[@]}" -screen 0 "${size}x24" \
+    3>"$display_file" >/dev/null 2>&1 &
 fi
 pids+=($!)
+for _ in $(seq 100); do [[ -s $display_file ]] && break; sleep 0.1; done
+display=$(tr -dc '0-9' <"$display_file")
+[[ -n $display ]] || { echo "vdesk: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$display"
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 xdpyinfo >/dev/null 2>&1 || { echo "vdesk: Xvfb did not start on $DISPLAY" >&2; exit 1; }
 
 # The known desktop: one plain window under everything (xsetroot does not show through xcompmgr).
