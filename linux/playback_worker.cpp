@@ -154,17 +154,17 @@ void PlaybackThread::Run() {
         const int32_t H = int32_t(unpacker.Height());
         const int32_t N = int32_t(unpacker.FrameCount());
 
-        FramePacer pacer;
-        pacer.Start();
+        TurnPacing pace;
+        pace.limitFps = settings_.limitFps;
+        pace.Start();
         std::vector<DisplayEntry> displays;
         Canvas canvas;
         std::vector<uint8_t> frame;
         int32_t shownFrame = -1;  // nothing handed over yet
-        uint32_t lastShowMs = 1;
         int32_t frameIndex = 0;
         while (running_.load()) {
             if (WaitWhilePaused()) {
-                pacer.Start();  // the time paused is not played through
+                pace.Start();
                 continue;
             }
             if (TakeDisplays(displays)) {
@@ -173,7 +173,7 @@ void PlaybackThread::Run() {
             }
             // A frame that names the bytes of the picture on screen changes nothing there.
             if (!RepeatsShownFrame(unpacker.Index(), shownFrame, frameIndex)) {
-                const int64_t start = ClockCounter();
+                const int64_t begun = pace.PictureBegins();
                 const FrameStatus status = unpacker.TryReadFrame(uint32_t(frameIndex), frame);
                 if (!status.Ok()) {
                     unpacker.Close();  // given back before the failure is told
@@ -187,14 +187,11 @@ void PlaybackThread::Run() {
                     handover_.HandOver(canvas.picture.data(), canvas.width, canvas.height);
                     ++handedOver_;
                 }
-                lastShowMs =
-                    RepeatTurnMilliseconds(ClockCounter() - start, FrameClock::Frequency());
-            } else if (!settings_.limitFps) {
-                // Without the cap a turn lasts as long as its picture takes; a repeat, which takes
-                // nothing, lasts as long as the last picture did instead of spinning.
-                ClockSleep(lastShowMs);
+                pace.PictureShown(begun);
+            } else {
+                pace.RepeatShown();
             }
-            const int32_t advance = settings_.limitFps ? pacer.Wait() : 1;
+            const int32_t advance = pace.EndTurn();
             frameIndex = NextFrameIndex(frameIndex, advance, N);
             ++turns_;
         }

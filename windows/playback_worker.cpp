@@ -107,10 +107,11 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
     const int32_t H = int32_t(unpacker.Height());
     const int32_t N = int32_t(unpacker.FrameCount());
 
-    FramePacer pacer;
-    pacer.running = &g_app.shared.running;
-    pacer.Start();
     const PlaybackSettings& settings = g_app.playback.settings;
+    TurnPacing pace;
+    pace.limitFps = settings.limitFps;
+    pace.pacer.running = &g_app.shared.running;
+    pace.Start();
     const PictureOutput output = AppPictureOutput();
     // The layout the main thread gave the window, now with the frame's size.
     const OverlayLayout layout =
@@ -125,28 +126,22 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
 
     int32_t frameIndex = StartingFrame(g_app.shared.frameReached.load(), N);
     int32_t shownFrame = -1;  // nothing handed over yet in this run
-    uint32_t lastShowMs = 1;
     while (g_app.shared.running.load()) {
         if (g_app.shared.paused.load()) {
             WaitWhilePaused();
-            pacer.Start();  // the time paused is not played through
+            pace.Start();
             continue;
         }
         // A frame that names the bytes of the picture on screen changes nothing there.
         if (!RepeatsShownFrame(unpacker.Index(), shownFrame, frameIndex)) {
-            // Timed only without the cap, the one case in which a repeat needs the time.
-            const int64_t start = settings.limitFps ? 0 : ClockCounter();
+            const int64_t begun = pace.PictureBegins();
             ShowFrame(playback, frameIndex);
             shownFrame = frameIndex;
-            if (!settings.limitFps)
-                lastShowMs =
-                    RepeatTurnMilliseconds(ClockCounter() - start, FrameClock::Frequency());
-        } else if (!settings.limitFps) {
-            // Without the cap a turn lasts as long as its picture takes; a repeat, which takes
-            // nothing, lasts as long as the last picture did instead of spinning.
-            ClockSleep(lastShowMs);
+            pace.PictureShown(begun);
+        } else {
+            pace.RepeatShown();
         }
-        const int32_t advance = settings.limitFps ? pacer.Wait() : 1;
+        const int32_t advance = pace.EndTurn();
         frameIndex = NextFrameIndex(frameIndex, advance, N);
         g_app.shared.frameReached.store(frameIndex);
         if (hooks && hooks->advanced) hooks->advanced(hooks->context, advance, frameIndex);

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "playback/frame_turn.h"
+
 namespace {
 
 // A counter that advances only when read or slept on, so every wait runs the same way each time.
@@ -393,6 +395,51 @@ TEST(FramePacer, AStopEndsTheWaitWithoutWaitingForTheBoundary) {
         EXPECT_EQ(pacer.Wait(), 1);
         EXPECT_EQ(clock.sleeps.size(), c.expectedSleeps);
         EXPECT_LT(clock.now, kPeriod) << "waited for the boundary after the stop";
+    }
+}
+
+// A worker's turn: without the cap a repeat sleeps as long as the last new picture took (1 ms to
+// 1 s); with it nothing is timed or slept outside the pacer, which sets the advance.
+TEST(TurnPacing, UncappedRepeatsLastAsLongAsTheLastPictureCappedTurnsFollowThePacer) {
+    struct Case {
+        const char* name;
+        bool limitFps;
+        int64_t pictureTicks;          // how long the new picture took
+        std::vector<uint32_t> sleeps;  // what a repeat then sleeps
+    };
+    const Case cases[] = {
+        {"uncapped, a 37 ms picture", false, 37 * kMillisecond, {37}},
+        {"uncapped, an instant picture", false, 0, {1}},
+        {"uncapped, a 2 s picture", false, 2 * 10'000'000, {1000}},
+        {"capped", true, 37 * kMillisecond, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedClock clock(kTenMegahertz);
+        clock.pollStep = 0;
+        const UsingClock using_(&clock);
+        TurnPacing pace;
+        pace.limitFps = c.limitFps;
+        pace.Start();
+        const int readsAtStart = clock.counterReads;
+        const int64_t begun = pace.PictureBegins();
+        clock.now += c.pictureTicks;
+        pace.PictureShown(begun);
+        EXPECT_EQ(clock.counterReads - readsAtStart, c.limitFps ? 0 : 2);
+        pace.RepeatShown();
+        EXPECT_EQ(clock.sleeps, c.sleeps);
+        clock.sleeps.clear();
+        clock.pollStep = 1;
+        const int64_t before = clock.now;
+        const int32_t advance = pace.EndTurn();
+        if (c.limitFps) {
+            // 37 ms into a 33.3 ms period: the boundary has passed, one frame on at once.
+            EXPECT_EQ(advance, 1);
+            EXPECT_TRUE(clock.sleeps.empty());
+        } else {
+            EXPECT_EQ(advance, 1);
+            EXPECT_EQ(clock.now, before);  // no wait at all
+        }
     }
 }
 
