@@ -9,6 +9,16 @@ read_desktop() {
   background=${NOCTIVA_BACKGROUND:-#336699}
 }
 
+# A check that fails leaves the player running, and ctest would then wait for its output until
+# the test's timeout: whatever way the run ends, the player it started ends with it.
+end_player_left_running() {
+  if [[ -n ${player_pid:-} ]] && kill -0 "$player_pid" 2>/dev/null; then
+    kill -KILL "$player_pid" 2>/dev/null || true
+    wait "$player_pid" 2>/dev/null || true
+  fi
+}
+trap end_player_left_running EXIT
+
 # xdotool matches names byte by byte here, so the patterns stay ASCII.
 readonly dialog_title='^Tessarine PV Noctiva.'
 readonly overlay_title='^Tessarine PV Noctiva$'

@@ -205,6 +205,8 @@ case "$scenario" in
 
     driver session 7 || fail "could not post the lock"
     wait_visibility 0 1000 >/dev/null || fail "the overlay stayed visible after the lock"
+    # The paused state, as behind the full-screen window, not the pause's own work of hiding.
+    sleep 0.5
     locked=$(cpu_rate "$pid" 1.5)
     echo "figure: locked ${locked} CPU s/s"
     at_most "$locked" "$cpu_limit" || fail "${locked} CPU s/s while locked"
