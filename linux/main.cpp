@@ -5,6 +5,8 @@
 #include <climits>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,13 +23,18 @@
 
 namespace {
 
-// `noctiva [ARCHIVE]`: the archive named, from the current directory when relative, or vek.bin
-// beside the program.
-ArchiveChoice<char> ArchiveFromCommandLine(int argc, char** argv) {
+// `noctiva [ARCHIVE]`: the archive named, from the current directory when relative, or the
+// first of `places` that exists (empty when none does).
+ArchiveChoice<char> ArchiveFromCommandLine(int argc, char** argv,
+                                           const std::vector<std::string>& places) {
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     char directory[PATH_MAX] = {};
     const std::string current = getcwd(directory, sizeof directory) ? directory : "";
-    return ChooseArchive<char>(arguments, current, ArchivePathBesideExecutable());
+    const auto exists = [](const std::string& path) {
+        std::error_code error;
+        return std::filesystem::exists(path, error);
+    };
+    return ChooseArchive<char>(arguments, current, FirstExistingArchive(places, exists));
 }
 
 }  // namespace
@@ -35,7 +42,11 @@ ArchiveChoice<char> ArchiveFromCommandLine(int argc, char** argv) {
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");  // the label's decimal separator and the texts' language
     if (ShowRequestedFailureNotice()) return 0;  // this process only tells a failure
-    const ArchiveChoice<char> archive = ArchiveFromCommandLine(argc, argv);
+    const std::string userArchive =
+        UserArchivePath(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+    const std::vector<std::string> places =
+        ArchivePlaces(ArchivePathBesideExecutable(), userArchive);
+    const ArchiveChoice<char> archive = ArchiveFromCommandLine(argc, argv, places);
     if (archive.tooMany) {
         TellFailure(ArgumentsFailure(archive.count));
         return 1;
@@ -53,7 +64,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     PlayerFailure failure;
-    if (!ArchiveCanBeOpened(WidePathFromNative(archive.path).c_str(), archive.path, failure)) {
+    if (archive.path.empty()) failure = NoArchiveFailure(userArchive, places);
+    if (archive.path.empty() ||
+        !ArchiveCanBeOpened(WidePathFromNative(archive.path).c_str(), archive.path, failure)) {
         XCloseDisplay(display);
         TellFailure(failure);
         return 1;

@@ -1,9 +1,12 @@
-// The archive a player plays: the one named on its command line, else vek.bin beside it.
+// The archive a player plays: the one named on its command line, else vek.bin beside it, or
+// for an installed player the first that exists of that, the user's own and the demo.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 template <typename Char>
 struct ArchiveChoice {
@@ -51,3 +54,23 @@ ArchiveChoice<Char> ChooseArchive(std::span<const std::basic_string<Char>> argum
     choice.path += given;
     return choice;
 }
+
+// The user's own archive, where an installed vektool packs and an installed player looks:
+// $XDG_DATA_HOME/noctiva/vek.bin, or ~/.local/share/noctiva/vek.bin when XDG_DATA_HOME is unset,
+// empty or relative (the XDG rule). Empty when HOME is needed and unset or relative too. Either
+// variable may be null.
+std::string UserArchivePath(const char* xdgDataHome, const char* home);
+
+// The demo that the Linux package installs.
+inline constexpr const char* kInstalledDemoArchive = "/usr/share/noctiva/vek.bin";
+
+// Where a Linux player given no archive looks, in order: beside the program, the user's own
+// (when there is one), the installed demo.
+std::vector<std::string> ArchivePlaces(std::string_view besideProgram, std::string_view userArchive);
+
+// The first of `places` that `exists`, or empty.
+std::string FirstExistingArchive(const std::vector<std::string>& places,
+                                 const std::function<bool(const std::string&)>& exists);
+
+// The failure's reason when none of `places` exists: "not found; looked for A, B and C".
+std::string NoArchiveFoundReason(const std::vector<std::string>& places);

@@ -2,6 +2,7 @@
 
 #include "archive/archive_failure.h"
 #include "archive/image_unpacker.h"
+#include "playback/archive_argument.h"
 #include "resources/resource.h"
 
 PlayerFailure ArchiveFailure(std::string file, std::string reason) {
@@ -16,6 +17,12 @@ PlayerFailure ArgumentsFailure(int archiveCount) {
     return {FailureKind::Arguments,
             {},
             std::to_string(archiveCount) + " archives given; at most one can be played"};
+}
+
+PlayerFailure NoArchiveFailure(const std::string& userArchive,
+                               const std::vector<std::string>& places) {
+    const std::string shown = !userArchive.empty() || places.empty() ? userArchive : places.front();
+    return ArchiveFailure(shown, NoArchiveFoundReason(places));
 }
 
 bool ArchiveCanBeOpened(const wchar_t* path, const std::string& shownPath, PlayerFailure& failure) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum class FailureKind : uint8_t {
     Archive,    // the archive is missing, not one, or a frame cannot be decoded
@@ -22,6 +23,11 @@ struct PlayerFailure {
 PlayerFailure ArchiveFailure(std::string file, std::string reason);
 PlayerFailure PlaybackFailure(std::string reason);
 PlayerFailure ArgumentsFailure(int archiveCount);
+// None of the places a player given no archive looks in holds one: the failure names the user's
+// own archive (which `vektool pack` makes), or the first place when there is none, and its
+// reason lists every place.
+PlayerFailure NoArchiveFailure(const std::string& userArchive,
+                               const std::vector<std::string>& places);
 
 // Opens the archive once before anything is shown and gives it back: false, with the failure,
 // when it does not open or holds no frame. `shownPath` names it in the failure (UTF-8).

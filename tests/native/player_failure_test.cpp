@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,76 @@ TEST(ArchiveArgument, BesideTheProgramIsItsDirectoryPlusVekBin) {
     for (const NarrowCase& c : posix) {
         EXPECT_EQ(ArchivePathBeside(std::string_view(c.program)), c.archive)
             << "program " << c.program;
+    }
+}
+
+TEST(ArchiveLookup, TheUserArchiveFollowsXdgDataHomeThenHome) {
+    struct Case {
+        const char* xdgDataHome;  // null: unset
+        const char* home;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {nullptr, "/home/u", "/home/u/.local/share/noctiva/vek.bin"},
+        {"", "/home/u/", "/home/u/.local/share/noctiva/vek.bin"},
+        {"relative/data", "/home/u", "/home/u/.local/share/noctiva/vek.bin"},  // ignored
+        {"/data/", "/home/u", "/data/noctiva/vek.bin"},
+        {"/d 影 🎬", nullptr, "/d 影 🎬/noctiva/vek.bin"},
+        {nullptr, "/", "/.local/share/noctiva/vek.bin"},
+        {nullptr, nullptr, ""},
+        {"", "", ""},
+        {nullptr, "home", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(UserArchivePath(c.xdgDataHome, c.home), c.expected)
+            << "XDG_DATA_HOME " << (c.xdgDataHome ? c.xdgDataHome : "(unset)") << ", HOME "
+            << (c.home ? c.home : "(unset)");
+    }
+}
+
+TEST(ArchiveLookup, FirstThatExistsOfBesideUserAndDemo) {
+    const std::string beside = "/usr/bin/vek.bin", user = "/home/u/.local/share/noctiva/vek.bin",
+                      demo = "/usr/share/noctiva/vek.bin";
+    struct Case {
+        std::vector<std::string> existing;
+        std::string userArchive;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {{beside, user, demo}, user, beside},
+        {{user, demo}, user, user},
+        {{demo}, user, demo},
+        {{user}, user, user},
+        {{demo, user}, "", demo},  // no user archive known: not looked for
+        {{}, user, ""},
+        {{"/elsewhere/vek.bin"}, user, ""},
+    };
+    for (const Case& c : cases) {
+        const std::vector<std::string> places = ArchivePlaces(beside, c.userArchive);
+        const auto exists = [&](const std::string& path) {
+            return std::find(c.existing.begin(), c.existing.end(), path) != c.existing.end();
+        };
+        EXPECT_EQ(FirstExistingArchive(places, exists), c.expected)
+            << c.existing.size() << " existing, user archive '" << c.userArchive << "'";
+    }
+}
+
+TEST(ArchiveLookup, NoneFoundNamesEveryPlaceLookedIn) {
+    struct Case {
+        std::string userArchive;
+        const char* expected;  // the failure's line
+    };
+    const Case cases[] = {
+        {"/h/.local/share/noctiva/vek.bin",
+         "/h/.local/share/noctiva/vek.bin: not found; looked for /opt/n/vek.bin, "
+         "/h/.local/share/noctiva/vek.bin and /usr/share/noctiva/vek.bin"},
+        {"", "/opt/n/vek.bin: not found; looked for /opt/n/vek.bin and /usr/share/noctiva/vek.bin"},
+    };
+    for (const Case& c : cases) {
+        const PlayerFailure failure =
+            NoArchiveFailure(c.userArchive, ArchivePlaces("/opt/n/vek.bin", c.userArchive));
+        EXPECT_EQ(failure.kind, FailureKind::Archive);
+        EXPECT_EQ(FailureLine(failure), c.expected) << "user archive '" << c.userArchive << "'";
     }
 }
 
