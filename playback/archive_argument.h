@@ -66,7 +66,8 @@ inline constexpr const char* kInstalledDemoArchive = "/usr/share/noctiva/vek.bin
 
 // Where a Linux player given no archive looks, in order: beside the program, the user's own
 // (when there is one), the installed demo.
-std::vector<std::string> ArchivePlaces(std::string_view besideProgram, std::string_view userArchive);
+std::vector<std::string> ArchivePlaces(std::string_view besideProgram,
+                                       std::string_view userArchive);
 
 // The first of `places` that `exists`, or empty.
 std::string FirstExistingArchive(const std::vector<std::string>& places,

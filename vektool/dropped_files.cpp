@@ -83,8 +83,8 @@ bool LooksLikeDroppedFiles(int argc, char** argv) {
     return true;
 }
 
-void PackDroppedFiles(std::vector<std::string> files, const std::string& folder) {
-    std::sort(files.begin(), files.end(), NameOrderLess);
+std::string PackKeepingPrevious(const std::vector<std::string>& packArguments,
+                                const std::string& folder) {
     const std::string archive = InFolder(folder, kArchiveName);
     std::string previous;
     if (FileExists(archive)) {
@@ -96,7 +96,7 @@ void PackDroppedFiles(std::vector<std::string> files, const std::string& folder)
         }
     }
     std::vector<std::string> args = {"pack", "-o", archive};
-    args.insert(args.end(), files.begin(), files.end());
+    args.insert(args.end(), packArguments.begin(), packArguments.end());
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -107,6 +107,12 @@ void PackDroppedFiles(std::vector<std::string> files, const std::string& folder)
         if (!previous.empty()) std::rename(InFolder(folder, previous).c_str(), archive.c_str());
         throw;
     }
+    return previous;
+}
+
+void PackDroppedFiles(std::vector<std::string> files, const std::string& folder) {
+    std::sort(files.begin(), files.end(), NameOrderLess);
+    const std::string previous = PackKeepingPrevious(files, folder);
     if (!previous.empty()) {
         std::fprintf(stderr, "vektool: the previous %s is kept as %s\n", kArchiveName,
                      previous.c_str());

@@ -19,6 +19,12 @@ std::string PreviousArchiveName(const std::function<bool(const std::string&)>& t
 // True when the arguments are files and no command: what Explorer gives for a drop.
 bool LooksLikeDroppedFiles(int argc, char** argv);
 
+// Packs with pack's `packArguments` (options and inputs, no -o) into `folder`/vek.bin. The
+// archive that was there is kept under a previous name, which is returned (empty when there was
+// none); after a failed pack it is back in place. Throws ToolError.
+std::string PackKeepingPrevious(const std::vector<std::string>& packArguments,
+                                const std::string& folder);
+
 // Packs the files in name order into `folder`/vek.bin as pack does. The archive that was there
 // is kept under a previous name; after a failed pack it is back in place. Throws ToolError.
 void PackDroppedFiles(std::vector<std::string> files, const std::string& folder);

@@ -16,7 +16,7 @@ constexpr const char* kUsage =
     "  info ARCHIVE                    size, frame count and stream sizes\n"
     "  check ARCHIVE                   decode every frame, list the bad ones\n"
     "  dump ARCHIVE N [-o FILE]        frame N as a binary PGM\n"
-    "  pack -o ARCHIVE [--size WxH|source] [--fps N] [--invert] [--threshold N]\n"
+    "  pack [-o ARCHIVE] [--size WxH|source] [--fps N] [--invert] [--threshold N]\n"
     "       [--jobs N] [--level 0-9] [--dedupe] INPUT...\n"
     "                                  videos (through ffmpeg), GIFs, PGM or PNG files,\n"
     "                                  YUV4MPEG2 (- for stdin), at 30 frames a second\n"

@@ -9,7 +9,9 @@
 #include "archive_writer.h"
 #include "command_line.h"
 #include "commands.h"
+#include "dropped_files.h"
 #include "pack_inputs.h"
+#include "pack_output.h"
 #include "parallel_packer.h"
 #include "picture_io.h"
 #include "platform_tools.h"
@@ -19,7 +21,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vektool pack -o ARCHIVE [--size WxH|source] [--fps N] [--invert] [--threshold N] "
+    "usage: vektool pack [-o ARCHIVE] [--size WxH|source] [--fps N] [--invert] [--threshold N] "
     "[--jobs N] [--level 0-9] [--dedupe] [--] INPUT...";
 
 // How the grey of each frame becomes the shadow.
@@ -81,7 +83,12 @@ PackArguments ParsePackArguments(int argc, char** argv) {
             FailUsage("pack: unknown option " + arg);
         }
     }
-    if (args.output.empty() || args.inputs.empty()) FailUsage(kUsage);
+    if (args.inputs.empty()) FailUsage(kUsage);
+    if (args.output.empty() && DefaultPackFolder().empty()) {
+        FailUsage(std::string("pack: -o ARCHIVE is needed (only an installed vektool has a "
+                              "default); ") +
+                  kUsage);
+    }
     return args;
 }
 
@@ -230,10 +237,29 @@ void PrintSummary(const std::string& output, const ArchiveBuilder& result, size_
                  megabytesPerMinute);
 }
 
+// An installed vektool without -o: vek.bin in the user's own folder, which the installed player
+// plays, keeping the one that was there as a dropped file's pack does.
+int PackIntoUserFolder(int argc, char** argv) {
+    const std::string folder = DefaultPackFolder();
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) FailInput("cannot create " + folder + ": " + error.message());
+    const std::string previous =
+        PackKeepingPrevious(std::vector<std::string>(argv + 1, argv + argc), folder);
+    if (!previous.empty()) {
+        std::fprintf(stderr, "vektool: the previous %s is kept as %s/%s\n", kArchiveName,
+                     folder.c_str(), previous.c_str());
+    }
+    std::fprintf(stderr, "vektool: wrote %s/%s, which noctiva plays when given no archive\n",
+                 folder.c_str(), kArchiveName);
+    return 0;
+}
+
 }  // namespace
 
 int PackCommand(int argc, char** argv) {
     const PackArguments args = ParsePackArguments(argc, argv);
+    if (args.output.empty()) return PackIntoUserFolder(argc, argv);
     FrameCollector collector(args);
     RateConverter pictureRate(args.pictureRate);
     for (const std::string& input : args.inputs) AddInput(input, args, pictureRate, collector);
