@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
-"""Writes noctiva.ico: a crescent moon casting a shadow, at 16x16 and 32x32, 16 colours.
+"""Writes noctiva.ico: a crescent moon casting a shadow, at 16x16 and 32x32, 16 colours; or the
+same drawing at any size as a PNG file, for the Linux desktop's icon theme.
 
 Run from anywhere: python3 make_icon.py OUTPUT.ico
+                   python3 make_icon.py --png SIZE OUTPUT.png
 """
 import struct
 import sys
+import zlib
 
 # 16-colour palette (B, G, R, reserved); index 0 is the transparent-looking night blue.
 PALETTE = [
@@ -47,7 +50,27 @@ def image(size):
     return header + palette + xor + mask
 
 
+def png(size):
+    """The drawing as an 8-bit RGB PNG file, its bytes the same on every run."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    rows = bytearray()
+    for y in range(size):
+        rows.append(0)  # no filter
+        for x in range(size):
+            b, g, r = PALETTE[pixel(x, y, size)]
+            rows += bytes((r, g, b))
+    header = struct.pack(">IIBBBBB", size, size, 8, 2, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+            chunk(b"IDAT", zlib.compress(bytes(rows), 9)) + chunk(b"IEND", b""))
+
+
 def main():
+    if len(sys.argv) == 4 and sys.argv[1] == "--png":
+        with open(sys.argv[3], "wb") as f:
+            f.write(png(int(sys.argv[2])))
+        return
     images = [image(16), image(32)]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
