@@ -24,6 +24,8 @@ packages=(
   locales
   # the native Linux player
   libx11-dev libxrandr-dev libxfixes-dev libxext-dev libxinerama-dev libgtk-3-dev
+  # the Debian package for Linux users: its dependencies, its checks and its manual pages
+  dpkg-dev lintian desktop-file-utils appstream man-db
 )
 
 # The C library's locales that the players' tests run in; a fresh machine has only C and POSIX.
