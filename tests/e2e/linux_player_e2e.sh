@@ -12,7 +12,8 @@
 #   escape          in English (en_US.UTF-8): the dialog's English title; Esc in the dialog ends
 #                   the player with status 0 and no overlay ever appears
 #   missing-archive no vek.bin beside the player: after Enter a GTK dialog tells it, the player
-#                   waits on it, Return closes it, status 1 and one line on standard error
+#                   waits on it, Return closes it, status 1 and one line on standard error that
+#                   names the places looked in
 #   bad-archive     a vek.bin whose frame stream is damaged: the same, in English
 #   no-compositor   (no compositing manager) one line on standard error says so, the player
 #                   plays anyway and a key ends it with status 0
@@ -313,6 +314,10 @@ case "$scenario" in
     start_and_wait_dialog "$dir"
     press "$dialog" Return
     expect_failure_with_one_line "not found"
+    # The line names every place looked in: beside the player, the user's own, the demo.
+    grep -qF "looked for $dir/vek.bin, " "$out/stderr.txt" &&
+      grep -qF "/noctiva/vek.bin and /usr/share/noctiva/vek.bin" "$out/stderr.txt" ||
+      fail "the line does not name the places looked in"
     ;;
   bad-archive)
     player_lang=en_US.UTF-8
