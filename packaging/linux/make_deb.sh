@@ -8,6 +8,8 @@
 # its time and root as its owner, and dpkg-deb writes the entries sorted, so that packaging one
 # commit twice gives the same bytes.
 set -euo pipefail
+# Folders 755 and files 644 whoever packs.
+umask 022
 build=$(cd "$1" && pwd) out=$2
 : "${SOURCE_DATE_EPOCH:?the commit time is needed for a reproducible package}"
 cache() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
@@ -17,8 +19,7 @@ work=$build/deb
 tree=$work/tree
 rm -rf "$work"
 mkdir -p "$tree"
-# umask: the folders and files that the install makes are 755 and 644 whoever packs.
-(umask 022 && DESTDIR=$tree cmake --install "$build" --prefix /usr >/dev/null)
+DESTDIR=$tree cmake --install "$build" --prefix /usr >/dev/null
 for program in "$tree"/usr/bin/*; do
   # What dh_strip takes away: the symbols and the compiler's notes; the build id stays.
   strip --remove-section=.comment --remove-section=.note --strip-unneeded "$program"
