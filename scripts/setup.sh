@@ -24,6 +24,9 @@ packages=(
   locales
   # the native Linux player
   libx11-dev libxrandr-dev libxfixes-dev libxext-dev libxinerama-dev libgtk-3-dev
+  # its Wayland overlay, and the headless sway session (with XWayland, a VNC server for a pointer
+  # and a keyboard, screenshots, and a Wayland window that logs its input) it is tested in
+  libgtk-layer-shell-dev sway xwayland wayvnc grim wev
 )
 
 # The C library's locales that the players' tests run in; a fresh machine has only C and POSIX.
