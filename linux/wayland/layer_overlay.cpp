@@ -62,6 +62,7 @@ class LayerOverlay {
     static gboolean OnWake(gint, GIOCondition, gpointer self);
     static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer surface);
     static gboolean OnKey(GtkWidget*, GdkEvent*, gpointer surface);
+    static gboolean OnFocusLeft(GtkWidget*, GdkEvent*, gpointer surface);
     static void OnSurfaceMade(GtkWidget* window, gpointer);
     static gboolean OnClosed(GtkWidget*, GdkEvent*, gpointer surface);
     static void OnOutputsChanged(GdkDisplay*, GdkMonitor*, gpointer self);
@@ -73,6 +74,7 @@ class LayerOverlay {
     void LayOut();
     void MakeSurface(GdkMonitor* monitor, const WaylandOutput& output);
     void DestroySurfaces();
+    void ForgetMonitors();
     void FollowOutputs();
     void TakePicture();
     void Draw(const LayerSurface& surface, cairo_t* cr);
@@ -100,6 +102,7 @@ class LayerOverlay {
     bool pending_ = false;  // damage queued and not drawn yet
     gint64 pendingSince_ = 0;
     bool stalled_ = false;
+    bool keyboardKept_ = false;  // the surfaces ask for the keyboard
     guint layoutTimer_ = 0;
     std::vector<guint> sources_;
 };
@@ -107,9 +110,7 @@ class LayerOverlay {
 LayerOverlay::~LayerOverlay() {
     if (worker_) worker_->Stop();
     DestroySurfaces();
-    for (GdkMonitor* monitor : watchedMonitors_) {
-        g_signal_handlers_disconnect_by_data(monitor, this);
-    }
+    ForgetMonitors();
     if (display_) g_signal_handlers_disconnect_by_data(display_, this);
     if (layoutTimer_) g_source_remove(layoutTimer_);
     for (guint source : sources_) g_source_remove(source);
@@ -153,19 +154,25 @@ void LayerOverlay::MakeSurface(GdkMonitor* monitor, const WaylandOutput& output)
         gtk_layer_set_anchor(layer, edge, TRUE);
     }
     gtk_layer_set_exclusive_zone(layer, -1);
-    // On demand: sway gives such a surface the keyboard when it is mapped on the top or overlay
-    // layer, so a key at start ends the player, and takes it away at the first click on another
-    // window, so typing there goes on working. Exclusive would hold every key while it plays.
-    gtk_layer_set_keyboard_mode(layer, settings_.exitOnKey ? GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND
-                                                           : GTK_LAYER_SHELL_KEYBOARD_MODE_NONE);
+    gtk_layer_set_keyboard_mode(layer, keyboardKept_ ? GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND
+                                                     : GTK_LAYER_SHELL_KEYBOARD_MODE_NONE);
     OnSurfaceMade(window, nullptr);
     g_signal_connect(window, "realize", G_CALLBACK(OnSurfaceMade), nullptr);
     g_signal_connect(window, "map", G_CALLBACK(OnSurfaceMade), nullptr);
     g_signal_connect(window, "draw", G_CALLBACK(OnDraw), surface.get());
     g_signal_connect(window, "key-press-event", G_CALLBACK(OnKey), surface.get());
+    g_signal_connect(window, "focus-out-event", G_CALLBACK(OnFocusLeft), surface.get());
     g_signal_connect(window, "delete-event", G_CALLBACK(OnClosed), surface.get());
     gtk_widget_show(window);
     surfaces_.push_back(std::move(surface));
+}
+
+void LayerOverlay::ForgetMonitors() {
+    for (GdkMonitor* monitor : watchedMonitors_) {
+        g_signal_handlers_disconnect_by_data(monitor, this);
+        g_object_unref(monitor);
+    }
+    watchedMonitors_.clear();
 }
 
 void LayerOverlay::DestroySurfaces() {
@@ -190,11 +197,11 @@ void LayerOverlay::LayOut() {
     }
     DestroySurfaces();
     for (size_t i = 0; i < outputs.size(); ++i) MakeSurface(monitors[i], outputs[i]);
-    for (GdkMonitor* monitor : watchedMonitors_) {
-        g_signal_handlers_disconnect_by_data(monitor, this);
-    }
+    ForgetMonitors();
     watchedMonitors_ = monitors;
     for (GdkMonitor* monitor : watchedMonitors_) {
+        // Held: GDK lets go of a monitor whose output was removed before the layout follows.
+        g_object_ref(monitor);
         g_signal_connect(monitor, "notify::geometry", G_CALLBACK(OnOutputChanged), this);
         g_signal_connect(monitor, "notify::scale-factor", G_CALLBACK(OnOutputChanged), this);
     }
@@ -321,6 +328,20 @@ gboolean LayerOverlay::OnKey(GtkWidget*, GdkEvent*, gpointer surface) {
     return TRUE;
 }
 
+// The keyboard is asked for on demand: sway gives it to a surface mapped on the top or overlay
+// layer, so a key at start ends the player. But sway 1.7 gives it back to the surface after every
+// click on another window (tried), which would hold every key while it plays: once the keyboard
+// has gone elsewhere, the surfaces stop asking for it, and sway hands it to the window clicked.
+gboolean LayerOverlay::OnFocusLeft(GtkWidget*, GdkEvent*, gpointer surface) {
+    LayerOverlay* overlay = static_cast<LayerSurface*>(surface)->overlay;
+    if (!overlay->keyboardKept_) return FALSE;
+    overlay->keyboardKept_ = false;
+    for (const auto& each : overlay->surfaces_) {
+        gtk_layer_set_keyboard_mode(GTK_WINDOW(each->window), GTK_LAYER_SHELL_KEYBOARD_MODE_NONE);
+    }
+    return FALSE;
+}
+
 gboolean LayerOverlay::OnSignal(gpointer self) {
     static_cast<LayerOverlay*>(self)->End(0);
     return G_SOURCE_CONTINUE;
@@ -329,6 +350,7 @@ gboolean LayerOverlay::OnSignal(gpointer self) {
 int LayerOverlay::Run() {
     display_ = gdk_display_get_default();
     loop_ = g_main_loop_new(nullptr, FALSE);
+    keyboardKept_ = settings_.exitOnKey;
     title_ = std::string(FindResourceString(kStringTable, IDS_WINDOW_TITLE));
     LayOut();
     g_signal_connect(display_, "monitor-added", G_CALLBACK(OnOutputsChanged), this);
