@@ -1,5 +1,6 @@
 #include "linux/wayland/layer_overlay.h"
 
+#include <gdk/gdkwayland.h>
 #include <glib-unix.h>
 #include <gtk-layer-shell.h>
 #include <gtk/gtk.h>
@@ -14,6 +15,7 @@
 
 #include "linux/playback_worker.h"
 #include "linux/rate_label_drawing.h"
+#include "linux/wayland/surface_buffers.h"
 #include "noctiva_dialog_texts.h"
 #include "playback/rate_label.h"
 #include "render/overlay_layout.h"
@@ -25,8 +27,8 @@ namespace {
 // The several notices of one output change arrive within a few milliseconds: the layout waits
 // this long after the last of them, as on X11.
 constexpr guint kLayoutSettleMs = 100;
-// A picture that no surface has drawn for this long means the compositor sends no frame
-// callbacks (the surfaces are hidden, or the outputs off): the worker stops decoding.
+// A picture that has waited this long for a frame callback means the compositor shows none of
+// the surfaces: the worker stops decoding.
 constexpr gint64 kStalledUs = 1'000'000;
 constexpr guint kStallCheckMs = 250;
 
@@ -42,11 +44,13 @@ uint32_t MillisecondsNow() {
 
 class LayerOverlay;
 
-// One output's layer surface and the part of the picture it shows.
+// One output's layer surface and the part of the picture it shows. GTK draws it when it is
+// mapped or resized; the pictures after that go in buffers of its own.
 struct LayerSurface {
     LayerOverlay* overlay = nullptr;
     GtkWidget* window = nullptr;
     PixelRect crop;
+    std::unique_ptr<SurfaceBuffers> buffers;
 };
 
 class LayerOverlay {
@@ -77,7 +81,9 @@ class LayerOverlay {
     void ForgetMonitors();
     void FollowOutputs();
     void TakePicture();
-    void Draw(const LayerSurface& surface, cairo_t* cr);
+    void Draw(LayerSurface& surface, cairo_t* cr);
+    void Present(LayerSurface& surface);
+    void FrameShown();
     void End(int status);
 
     PlaybackSettings settings_;
@@ -89,6 +95,7 @@ class LayerOverlay {
     std::atomic<bool> failed_{false};
     PictureHandover handover_;
     std::unique_ptr<PlaybackThread> worker_;
+    std::unique_ptr<ShmGlobal> shm_;
     std::vector<std::unique_ptr<LayerSurface>> surfaces_;
     std::vector<GdkMonitor*> watchedMonitors_;
     // The worker's picture (under the hand-over's lock) and the one the surfaces draw from.
@@ -99,8 +106,6 @@ class LayerOverlay {
     PixelRect label_;
     RateLabelState rate_;
     bool drawnSinceTaken_ = true;
-    bool pending_ = false;  // damage queued and not drawn yet
-    gint64 pendingSince_ = 0;
     bool stalled_ = false;
     bool keyboardKept_ = false;  // the surfaces ask for the keyboard
     guint layoutTimer_ = 0;
@@ -176,7 +181,10 @@ void LayerOverlay::ForgetMonitors() {
 }
 
 void LayerOverlay::DestroySurfaces() {
-    for (auto& surface : surfaces_) gtk_widget_destroy(surface->window);
+    for (auto& surface : surfaces_) {
+        surface->buffers.reset();  // before the wl_surface goes
+        gtk_widget_destroy(surface->window);
+    }
     surfaces_.clear();
 }
 
@@ -205,7 +213,6 @@ void LayerOverlay::LayOut() {
         g_signal_connect(monitor, "notify::geometry", G_CALLBACK(OnOutputChanged), this);
         g_signal_connect(monitor, "notify::scale-factor", G_CALLBACK(OnOutputChanged), this);
     }
-    pending_ = false;
     if (worker_) worker_->ChangeDisplays(displays);
 }
 
@@ -258,14 +265,39 @@ void LayerOverlay::TakePicture() {
     }
     if (changed.Empty()) return;
     drawnSinceTaken_ = false;
+    const gint64 now = g_get_monotonic_time();
     for (const auto& surface : surfaces_) {
-        const PixelRect damage = SurfaceDamage(changed, surface->crop, scale_);
-        if (damage.Empty()) continue;
-        gtk_widget_queue_draw_area(surface->window, damage.left, damage.top, damage.width,
-                                   damage.height);
-        if (!pending_) pendingSince_ = g_get_monotonic_time();
-        pending_ = true;
+        const PixelRect inside = Intersection(changed, surface->crop);
+        if (inside.Empty()) continue;
+        if (!surface->buffers) {
+            // Not drawn by GTK yet: its first drawing shows the picture.
+            const PixelRect damage = SurfaceDamage(inside, surface->crop, scale_);
+            gtk_widget_queue_draw_area(surface->window, damage.left, damage.top, damage.width,
+                                       damage.height);
+            continue;
+        }
+        surface->buffers->NoteChanged({inside.left - surface->crop.left,
+                                       inside.top - surface->crop.top, inside.width, inside.height},
+                                      now);
+        Present(*surface);
     }
+}
+
+void LayerOverlay::Present(LayerSurface& surface) {
+    const uint32_t* corner =
+        shown_.data() + size_t(surface.crop.top) * layout_.width + surface.crop.left;
+    if (surface.buffers->Present(corner, layout_.width) && !drawnSinceTaken_) {
+        drawnSinceTaken_ = true;
+        NotePicturePresented(rate_, MillisecondsNow());
+    }
+}
+
+// The compositor showed a picture: the surfaces are seen, and decoding goes on if it had stopped.
+void LayerOverlay::FrameShown() {
+    if (!stalled_) return;
+    stalled_ = false;
+    rate_.meter.Start();
+    worker_->SetPaused(false);
 }
 
 gboolean LayerOverlay::OnWake(gint, GIOCondition, gpointer self) {
@@ -279,9 +311,9 @@ gboolean LayerOverlay::OnWake(gint, GIOCondition, gpointer self) {
     return G_SOURCE_CONTINUE;
 }
 
-// GTK draws only after the compositor's frame callback for the previous picture: a draw is
-// the sign that the surfaces are shown, and decoding goes on if it had stopped.
-void LayerOverlay::Draw(const LayerSurface& surface, cairo_t* cr) {
+// GTK's drawing of a surface that was mapped or resized: the whole picture, in GTK's buffer. The
+// surface's own buffers take over from the next picture on.
+void LayerOverlay::Draw(LayerSurface& surface, cairo_t* cr) {
     if (shown_.empty()) return;
     cairo_surface_t* image = cairo_image_surface_create_for_data(
         reinterpret_cast<unsigned char*>(shown_.data()), CAIRO_FORMAT_ARGB32, layout_.width,
@@ -294,12 +326,17 @@ void LayerOverlay::Draw(const LayerSurface& surface, cairo_t* cr) {
     cairo_paint(cr);
     cairo_surface_destroy(image);
 
-    pending_ = false;
-    if (stalled_) {
-        stalled_ = false;
-        rate_.meter.Start();
-        worker_->SetPaused(false);
+    wl_surface* wlSurface =
+        gdk_wayland_window_get_wl_surface(gtk_widget_get_window(surface.window));
+    if (!surface.buffers && shm_->Get() && wlSurface) {
+        surface.buffers = std::make_unique<SurfaceBuffers>(
+            shm_->Get(), wlSurface, surface.crop.width, surface.crop.height, scale_);
+        surface.buffers->onFrame = [this, &surface] {
+            FrameShown();
+            Present(surface);
+        };
     }
+    FrameShown();
     if (!drawnSinceTaken_) {
         drawnSinceTaken_ = true;
         NotePicturePresented(rate_, MillisecondsNow());
@@ -307,17 +344,24 @@ void LayerOverlay::Draw(const LayerSurface& surface, cairo_t* cr) {
 }
 
 gboolean LayerOverlay::OnDraw(GtkWidget*, cairo_t* cr, gpointer surface) {
-    const auto* layerSurface = static_cast<LayerSurface*>(surface);
+    auto* layerSurface = static_cast<LayerSurface*>(surface);
     layerSurface->overlay->Draw(*layerSurface, cr);
     return TRUE;
 }
 
+// A change that has waited a second for a frame callback: the compositor shows none of the
+// surfaces (hidden behind a full-screen window on the top layer, or the outputs off).
 gboolean LayerOverlay::OnStallCheck(gpointer self) {
     auto* overlay = static_cast<LayerOverlay*>(self);
-    if (overlay->pending_ && !overlay->stalled_ &&
-        g_get_monotonic_time() - overlay->pendingSince_ >= kStalledUs) {
-        overlay->stalled_ = true;
-        overlay->worker_->SetPaused(true);
+    if (overlay->stalled_) return G_SOURCE_CONTINUE;
+    const gint64 now = g_get_monotonic_time();
+    for (const auto& surface : overlay->surfaces_) {
+        if (surface->buffers && surface->buffers->Waiting() &&
+            now - surface->buffers->WaitingSince() >= kStalledUs) {
+            overlay->stalled_ = true;
+            overlay->worker_->SetPaused(true);
+            break;
+        }
     }
     return G_SOURCE_CONTINUE;
 }
@@ -352,6 +396,7 @@ int LayerOverlay::Run() {
     loop_ = g_main_loop_new(nullptr, FALSE);
     keyboardKept_ = settings_.exitOnKey;
     title_ = std::string(FindResourceString(kStringTable, IDS_WINDOW_TITLE));
+    shm_ = std::make_unique<ShmGlobal>(gdk_wayland_display_get_wl_display(display_));
     LayOut();
     g_signal_connect(display_, "monitor-added", G_CALLBACK(OnOutputsChanged), this);
     g_signal_connect(display_, "monitor-removed", G_CALLBACK(OnOutputsChanged), this);

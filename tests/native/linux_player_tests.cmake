@@ -83,3 +83,7 @@ endif()
 if(TARGET playback_worker_test)
   target_link_libraries(playback_worker_test PRIVATE noctiva_linux_worker)
 endif()
+
+if(TARGET wayland_overlay_test)
+  target_link_libraries(wayland_overlay_test PRIVATE noctiva_linux_overlay_logic)
+endif()
