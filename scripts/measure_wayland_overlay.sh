@@ -54,9 +54,19 @@ sleep 2
 t0=$(cpu_ticks "$player")
 sleep "$seconds"
 t1=$(cpu_ticks "$player")
+if [[ $way == x11 ]]; then
+  # The X11 player ends on a key (SIGINT would end it before it reports).
+  overlay=$(wait_window "$overlay_title" 5)
+  xdotool windowfocus "$overlay" 2>/dev/null || true
+  xdotool key space
+else
+  kill -INT "$player"
+fi
+wait "$player" || true
+presented=$(sed -n 's/^measure: presented=\([0-9]*\) seconds=\([0-9.]*\).*/\1 \2/p' "$run/stderr.txt")
 grep -q "overlay: ${way/paused/wayland}" -i "$run/stderr.txt" ||
   { echo "measure: not the $way overlay: $(cat "$run/stderr.txt")" >&2; exit 1; }
-echo "$size $way $((t1 - t0)) $seconds" >>"$work/results"
+echo "$size $way $((t1 - t0)) $seconds ${presented:-0 0}" >>"$work/results"
 INNER
 touch "$work/results"
 
@@ -75,14 +85,17 @@ echo "the demo at 30 frames per second; /proc utime + stime over ${seconds} s af
 echo "load average $(cut -d' ' -f1-3 /proc/loadavg)"
 python3 - "$work/results" <<'PY'
 import sys
-rows = {}
+rows, rates = {}, {}
 for line in open(sys.argv[1]).read().splitlines():
-    size, way, ticks, seconds = line.split()
+    size, way, ticks, seconds, presented, played = line.split()
     rows[(size, way)] = int(ticks) / 100.0 / float(seconds)
-print(f"{'desktop':<10} {'Wayland s/s':>12} {'X11 s/s':>9} {'Wayland/X11':>12} {'paused s/s':>11}")
+    rates[(size, way)] = int(presented) / float(played) if float(played) else 0.0
+print("CPU s/s of the player; in brackets the pictures it presented per second over its whole run")
+print(f"{'desktop':<10} {'Wayland s/s':>16} {'X11 s/s':>16} {'Wayland/X11':>12} {'paused s/s':>11}")
+show = lambda k, n: (f"{rows[k]:{n - 7}.3f} ({rates[k]:4.1f})" if k in rows else f"{'-':>{n}}")
 for size in dict.fromkeys(s for s, _ in rows):
-    w, x, p = (rows.get((size, k)) for k in ("wayland", "x11", "paused"))
+    w, x = rows.get((size, "wayland")), rows.get((size, "x11"))
     ratio = f"{w / x:12.2f}" if w is not None and x else f"{'-':>12}"
-    show = lambda v, n: f"{v:{n}.3f}" if v is not None else f"{'-':>{n}}"
-    print(f"{size:<10} {show(w, 12)} {show(x, 9)} {ratio} {show(p, 11)}")
+    paused = f"{rows[(size, 'paused')]:11.3f}" if (size, "paused") in rows else f"{'-':>11}"
+    print(f"{size:<10} {show((size, 'wayland'), 16)} {show((size, 'x11'), 16)} {ratio} {paused}")
 PY

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -108,6 +109,7 @@ class LayerOverlay {
     bool drawnSinceTaken_ = true;
     bool stalled_ = false;
     bool keyboardKept_ = false;  // the surfaces ask for the keyboard
+    long presented_ = 0;         // pictures the compositor was given
     guint layoutTimer_ = 0;
     std::vector<guint> sources_;
 };
@@ -289,6 +291,7 @@ void LayerOverlay::Present(LayerSurface& surface) {
     if (surface.buffers->Present(corner, layout_.width) && !drawnSinceTaken_) {
         drawnSinceTaken_ = true;
         NotePicturePresented(rate_, MillisecondsNow());
+        ++presented_;
     }
 }
 
@@ -340,6 +343,7 @@ void LayerOverlay::Draw(LayerSurface& surface, cairo_t* cr) {
     if (!drawnSinceTaken_) {
         drawnSinceTaken_ = true;
         NotePicturePresented(rate_, MillisecondsNow());
+        ++presented_;
     }
 }
 
@@ -418,8 +422,16 @@ int LayerOverlay::Run() {
     const std::vector<DisplayEntry> displays = ScaledDisplays(ListWaylandOutputs(display_), scale_);
     worker_->Start(displays);
     rate_.meter.Start();
+#if defined(NOCTIVA_MEASURE)
+    const gint64 started = g_get_monotonic_time();
+#endif
     g_main_loop_run(loop_);
     worker_->Stop();
+#if defined(NOCTIVA_MEASURE)
+    // Measurement build only, as the X11 loop reports it.
+    std::fprintf(stderr, "measure: presented=%ld seconds=%.3f\n", presented_,
+                 double(g_get_monotonic_time() - started) / 1e6);
+#endif
     return failed_ ? 1 : status_;
 }
 
