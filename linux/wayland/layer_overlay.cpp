@@ -252,10 +252,9 @@ void LayerOverlay::TakePicture() {
         std::lock_guard<std::mutex> hold(handover_.Lock());
         if (picture_.empty()) return;
         changed = ChangedArea(shown_.data(), picture_.data(), layout_.width, layout_.height);
-        for (int32_t y = changed.top; y < changed.top + changed.height; ++y) {
-            const size_t at = size_t(y) * layout_.width + changed.left;
-            std::memcpy(&shown_[at], &picture_[at], size_t(changed.width) * 4);
-        }
+        // The worker writes whole pictures: the old one becomes its target, uncopied.
+        shown_.swap(picture_);
+        handover_.SetTargetLocked(picture_.data(), layout_.width, layout_.height);
     }
     if (settings_.showFps) {
         if (rate_.firstPicture) rate_.shownRate = rate_.meter.rate;

@@ -12,7 +12,7 @@ import struct
 import sys
 import time
 
-KEYSYMS = {"space": 0x20, "Return": 0xFF0D, "Escape": 0xFF1B, "a": 0x61, "x": 0x78}
+KEYSYMS = {"space": 0x20, "Return": 0xFF0D, "Escape": 0xFF1B, "Tab": 0xFF09, "a": 0x61, "x": 0x78}
 
 
 def read_exactly(sock, count):
