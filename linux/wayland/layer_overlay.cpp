@@ -104,7 +104,6 @@ class LayerOverlay {
     std::vector<uint32_t> shown_;
     OverlayLayout layout_;  // in picture pixels
     int32_t scale_ = 1;
-    PixelRect label_;
     RateLabelState rate_;
     bool drawnSinceTaken_ = true;
     bool stalled_ = false;

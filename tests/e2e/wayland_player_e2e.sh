@@ -57,6 +57,17 @@ wait_tree() {
 # One pixel of the outputs' screenshot, "R G B".
 pixel() { grim -g "$1,$2 1x1" -t ppm - | tail -c 3 | od -An -tu1 | xargs; }
 
+# Waits up to SECONDS for the pixel at X,Y to be "R G B"; prints the milliseconds taken.
+wait_pixel() {
+  local x=$1 y=$2 want=$3 seconds=$4 start
+  start=$(now_ms)
+  until [[ $(pixel "$x" "$y") == "$want" ]]; do
+    (($(now_ms) - start < seconds * 1000)) || return 1
+    sleep 0.05
+  done
+  echo $(($(now_ms) - start))
+}
+
 one_frame_archive() {
   python3 "$here/make_pattern_archive.py" "$out/pattern.pgm" 320 240
   "$bin/vektool" pack -o "$out/one.vek" "$out/pattern.pgm" >/dev/null
@@ -193,7 +204,9 @@ case "$scenario" in
     start_player "$archive"
     swaymsg create_output >/dev/null
     swaymsg output HEADLESS-2 resolution 1280x720 position 1280 0 bg '#336699' solid_color >/dev/null
-    sleep 1
+    took=$(wait_pixel 1660 360 "0 0 0" 10) || fail "no shadow on the second output"
+    echo "the shadow on the added output after $took ms"
+    sleep 0.5
     "$bin/vektool" render "$archive" 0 -o "$out/two.raw" --raw \
       --desktop "1280x720+0+0,1280x720+1280+0" --mode each >/dev/null
     check_shot two-outputs "$out/two.raw" 2560 720
@@ -213,13 +226,20 @@ case "$scenario" in
     archive=$(one_frame_archive)
     start_player "$archive"
     swaymsg create_output >/dev/null
-    sleep 1
+    # (How soon is not what this run checks: a loaded machine may take a while.)
+    took=$(wait_pixel 1660 360 "0 0 0" 10) || fail "no shadow on the second output"
+    echo "the shadow on the added output after $took ms"
+    sleep 0.5
     "$bin/vektool" render "$archive" 0 -o "$out/two.raw" --raw \
       --desktop "1280x720+0+0,1280x720+1280+0" --mode each >/dev/null
     check_shot two-outputs "$out/two.raw" 2560 720
     SWAYSOCK=$NOCTIVA_OUTER_SWAYSOCK swaymsg '[title="wlroots - WL-2"] kill' >/dev/null
-    sleep 1
+    for _ in $(seq 100); do
+      [[ $(swaymsg -t get_outputs | grep -c '"name": "WL-') == 1 ]] && break
+      sleep 0.1
+    done
     [[ $(swaymsg -t get_outputs | grep -c '"name": "WL-') == 1 ]] || fail "WL-2 was not removed"
+    sleep 1
     "$bin/vektool" render "$archive" 0 -o "$out/one.raw" --raw \
       --desktop "1280x720+0+0" --mode each >/dev/null
     check_shot back-to-one "$out/one.raw" 1280 720
