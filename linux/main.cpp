@@ -1,5 +1,5 @@
-// The Linux player's entry: the settings dialog (GTK), then the X11 overlay and its worker.
-#include <X11/Xlib.h>
+// The Linux player's entry: the settings dialog (GTK), then the overlay that suits the desktop
+// (Wayland's layer shell or X11) and its worker.
 #include <unistd.h>
 
 #include <climits>
@@ -13,12 +13,11 @@
 
 #include "archive/archive_file.h"
 #include "linux/failure_notice.h"
+#include "linux/overlay_backend.h"
 #include "linux/playback_worker.h"
 #include "linux/settings_dialog.h"
-#include "linux/x11/gtk_display.h"
-#include "linux/x11/monitor_list.h"
-#include "linux/x11/picture_presenter.h"
-#include "linux/x11/presentation_loop.h"
+#include "linux/wayland/wayland_backend.h"
+#include "linux/x11/x11_backend.h"
 #include "playback/archive_argument.h"
 
 namespace {
@@ -51,35 +50,29 @@ int main(int argc, char** argv) {
         TellFailure(ArgumentsFailure(archive.count));
         return 1;
     }
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) {
-        TellFailure(PlaybackFailure("cannot open the X display"));
+    // Wayland's layer shell first: where it is offered, an X11 overlay would take every click.
+    std::string reasons;
+    const OverlayBackend* backend = OpenOverlayBackend({&kWaylandBackend, &kX11Backend}, reasons);
+    if (!backend) {
+        TellFailure(PlaybackFailure("no overlay can run here: " + reasons));
         return 1;
     }
-    std::vector<DisplayEntry> displays = EnumerateX11Displays(display);
     PlaybackSettings settings;
     // A dialog that cannot be shown leaves the default settings, as on Windows.
-    if (RunSettingsDialog(settings, displays) == 2) {
-        XCloseDisplay(display);
+    if (RunSettingsDialog(settings, backend->listDisplays()) == 2) {
+        backend->close();
         return 0;
     }
     PlayerFailure failure;
     if (archive.path.empty()) failure = NoArchiveFailure(userArchive, places);
     if (archive.path.empty() ||
         !ArchiveCanBeOpened(WidePathFromNative(archive.path).c_str(), archive.path, failure)) {
-        XCloseDisplay(display);
+        backend->close();
         TellFailure(failure);
         return 1;
     }
-    // Installed after the dialog: GTK keeps a handler of its own for its connection.
-    TolerateProtocolErrors();
-    // The overlay plays on GTK's connection where there is one, so that it is read.
-    Display* gtkDisplay = GtkXDisplay();
-    if (gtkDisplay) XCloseDisplay(std::exchange(display, gtkDisplay));
-    // Listed again: monitors may have come or gone while the dialog was open.
-    const int status =
-        RunPlayback(display, settings, EnumerateX11Displays(display), archive.path, failure);
-    if (!gtkDisplay) XCloseDisplay(display);
+    const int status = backend->play(settings, archive.path, failure);
+    backend->close();
     // Told once the overlay, the worker and the archive are gone.
     if (status != 0) TellFailure(failure);
     return status;

@@ -11,7 +11,8 @@ constexpr double kFontPixels = 16.0;
 
 }  // namespace
 
-void DrawRateLabel(uint32_t* pixels, int32_t width, int32_t height, const std::string& text) {
+RateLabelBox DrawRateLabel(uint32_t* pixels, int32_t width, int32_t height,
+                           const std::string& text) {
     // cairo's ARGB32 is the picture's own format: native-endian words, premultiplied.
     cairo_surface_t* surface = cairo_image_surface_create_for_data(
         reinterpret_cast<unsigned char*>(pixels), CAIRO_FORMAT_ARGB32, width, height, width * 4);
@@ -23,7 +24,8 @@ void DrawRateLabel(uint32_t* pixels, int32_t width, int32_t height, const std::s
     cairo_text_extents_t extents{};
     cairo_text_extents(cr, text.c_str(), &extents);
 
-    cairo_rectangle(cr, 0, 0, std::ceil(extents.x_advance), std::ceil(font.height));
+    const RateLabelBox box{int32_t(std::ceil(extents.x_advance)), int32_t(std::ceil(font.height))};
+    cairo_rectangle(cr, 0, 0, box.width, box.height);
     cairo_set_source_rgba(cr, 0, 0, 0, 1);
     cairo_fill(cr);
     cairo_set_source_rgba(cr, 1, 1, 0, 1);
@@ -33,4 +35,5 @@ void DrawRateLabel(uint32_t* pixels, int32_t width, int32_t height, const std::s
     cairo_destroy(cr);
     cairo_surface_flush(surface);
     cairo_surface_destroy(surface);
+    return box;
 }

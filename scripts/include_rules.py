@@ -9,7 +9,8 @@ Prints one line per broken rule and exits 1, or exits 0 when every rule holds:
     one named *_posix.* POSIX ones (they carry a portable interface for every program), but no
     file of the core includes a display header (Direct3D, X11, GTK, Wayland, ...);
   - each program (windows/, linux/, vektool/) includes the core and its own folder, never another
-    program's;
+    program's; the Linux player's two overlays (linux/x11/, linux/wayland/) never include each
+    other, only what linux/ shares;
   - the CMake files of the core and of the programs name their sources: no globs, no filters.
 """
 
@@ -19,6 +20,7 @@ from pathlib import Path
 
 CORE = ("archive", "settings", "render", "playback")
 PROGRAMS = ("windows", "linux", "vektool")
+OVERLAYS = (("linux", "x11"), ("linux", "wayland"))  # back ends that meet only through linux/
 SHARED_DATA = ("resources",)  # the dialog's ids, which both players and the core's form use
 SOURCE_SUFFIXES = {".h", ".cpp", ".c", ".hpp"}
 
@@ -38,6 +40,15 @@ INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 
 def folder_of(path: Path, root: Path) -> str:
     return path.relative_to(root).parts[0]
+
+
+def overlay_of(path: Path, root: Path):
+    """The overlay folder (linux/x11 or linux/wayland) that holds `path`, else None."""
+    try:
+        parts = path.resolve().relative_to(root.resolve()).parts[:2]
+    except ValueError:
+        return None
+    return parts if parts in OVERLAYS else None
 
 
 def resolve(quoted: str, source: Path, root: Path):
@@ -86,6 +97,11 @@ def check_source(source: Path, root: Path) -> list[str]:
         elif folder in PROGRAMS and target_folder in PROGRAMS and target_folder != folder:
             problems.append(f'{at}{folder}/ includes "{header}" from another program, '
                             f'{target_folder}/')
+        else:
+            here, there = overlay_of(source, root), overlay_of(target, root.resolve())
+            if here and there and here != there:
+                problems.append(f'{at}{"/".join(here)}/ includes "{header}" from the other '
+                                f'overlay, {"/".join(there)}/')
     return problems
 
 

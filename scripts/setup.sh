@@ -26,6 +26,9 @@ packages=(
   libx11-dev libxrandr-dev libxfixes-dev libxext-dev libxinerama-dev libgtk-3-dev
   # the Debian package for Linux users: its dependencies, its checks and its manual pages
   dpkg-dev lintian desktop-file-utils appstream man-db
+  # its Wayland overlay, and the headless sway session (with XWayland, a VNC server for a pointer
+  # and a keyboard, screenshots, and a Wayland window that logs its input) it is tested in
+  libgtk-layer-shell-dev sway xwayland wayvnc grim wev
 )
 
 # The C library's locales that the players' tests run in; a fresh machine has only C and POSIX.

@@ -69,6 +69,10 @@ class Breaks(unittest.TestCase):
              "another program, linux/"),
             ("vektool/main.cpp", '#include "linux/x11/monitor_list.h"\n', True,
              "another program, linux/"),
+            ("linux/wayland/layer_overlay.cpp", '#include "linux/x11/monitor_list.h"\n', True,
+             "from the other overlay, linux/x11/"),
+            ("linux/x11/overlay_window.cpp", '#include "linux/wayland/output_geometry.h"\n', True,
+             "from the other overlay, linux/wayland/"),
             ("vektool/CMakeLists.txt", "file(GLOB more *.cpp)\n", True, "glob or a filter"),
             ("render/CMakeLists.txt", "list(FILTER x EXCLUDE REGEX y)\n", True,
              "glob or a filter"),
@@ -78,6 +82,7 @@ class Breaks(unittest.TestCase):
             ("settings/settings_form.cpp", '#include "resources/resource.h"\n', False, ""),
             ("windows/main.cpp", '#include "render/placement.h"\n', False, ""),
             ("linux/x11/overlay_window.cpp", "#include <gtk/gtk.h>\n", False, ""),
+            ("linux/wayland/layer_overlay.cpp", '#include "linux/playback_worker.h"\n', False, ""),
             ("vektool/main.cpp", '#include "archive_writer.h"\n', False, ""),
             ("render/CMakeLists.txt", "# file(GLOB is fine in a comment)\n", False, ""),
         ]

@@ -60,6 +60,30 @@ if(TARGET noctiva)
   endif()
 endif()
 
+# The Wayland overlay in a headless sway run by an unprivileged user (scripts/sway_session.sh),
+# one session per scenario. Not in the sanitizer build: the X11 runs there cover the worker
+# and the dialog, and these would double their time.
+if(TARGET noctiva AND NOT NOCTIVA_SANITIZE)
+  set(e2e ${PROJECT_SOURCE_DIR}/tests/e2e/wayland_player_e2e.sh)
+  set(session ${PROJECT_SOURCE_DIR}/scripts/sway_session.sh)
+  set(e2e_out ${CMAKE_BINARY_DIR}/e2e-wayland)
+  set(wayland_runs "still|" "scale2|--scale,2,--size,2560x1440" "clicks|" "outputs|"
+                   "output-removed|--nested" "fullscreen|" "x11|")
+  foreach(run ${wayland_runs})
+    string(REGEX REPLACE "[|,]" ";" run "${run}")
+    list(POP_FRONT run scenario)
+    add_test(NAME wayland_player_e2e.${scenario}
+             COMMAND ${session} ${run} --writable ${e2e_out} -- ${e2e} ${scenario}
+                     ${CMAKE_BINARY_DIR}/bin ${e2e_out})
+    set_tests_properties(wayland_player_e2e.${scenario} PROPERTIES RUN_SERIAL ON TIMEOUT 90
+                         LABELS "wayland")
+  endforeach()
+endif()
+
 if(TARGET playback_worker_test)
   target_link_libraries(playback_worker_test PRIVATE noctiva_linux_worker)
+endif()
+
+if(TARGET wayland_overlay_test)
+  target_link_libraries(wayland_overlay_test PRIVATE noctiva_linux_overlay_logic)
 endif()
