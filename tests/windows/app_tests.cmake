@@ -94,3 +94,9 @@ set_tests_properties(e2e_display_change PROPERTIES LABELS "e2e;display-change" T
 
 noctiva_app_test(resources_tests resources_test_win32.cpp)
 add_test(NAME resources COMMAND resources_tests)
+
+# The player's manifest (supported systems, DPI and long-path awareness), as Wine reads it.
+add_test(NAME e2e_manifest
+         COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/manifest_e2e.sh $<TARGET_FILE_DIR:noctiva>
+                 ${CMAKE_BINARY_DIR}/e2e)
+set_tests_properties(e2e_manifest PROPERTIES LABELS e2e TIMEOUT 60)
