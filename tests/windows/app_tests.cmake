@@ -9,11 +9,13 @@ function(noctiva_app_test name)
 endfunction()
 
 noctiva_app_test(settings_dialog_tests settings_dialog_test_win32.cpp
-                 settings_tooltip_test_win32.cpp)
+                 settings_tooltip_test_win32.cpp settings_text_fit_test_win32.cpp)
 # The tooltip control is made once per process, by the first dialog: its test runs alone.
 add_test(NAME settings_dialog_tooltips
          COMMAND settings_dialog_tests --gtest_filter=SettingsDialogTooltips.*)
 add_test(NAME settings_dialog COMMAND settings_dialog_tests --gtest_filter=SettingsDialog.*)
+add_test(NAME settings_dialog_text_fit
+         COMMAND settings_dialog_tests --gtest_filter=SettingsDialogTextFit.*)
 set_tests_properties(settings_dialog PROPERTIES ENVIRONMENT NOCTIVA_EXPECT_MONITORS=1)
 add_test(NAME settings_dialog_two_monitors
          COMMAND settings_dialog_tests
