@@ -97,6 +97,12 @@ set_tests_properties(e2e_display_change PROPERTIES LABELS "e2e;display-change" T
 noctiva_app_test(resources_tests resources_test_win32.cpp)
 add_test(NAME resources COMMAND resources_tests)
 
+# The player at 144 dots per inch: the dialog's texts, its screenshots, the label's scale.
+add_test(NAME e2e_dpi
+         COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/dpi_e2e.sh $<TARGET_FILE_DIR:noctiva>
+                 "${NOCTIVA_HOST_VEKTOOL}" ${CMAKE_BINARY_DIR}/e2e)
+set_tests_properties(e2e_dpi PROPERTIES LABELS e2e TIMEOUT 180)
+
 # The player's manifest (supported systems, DPI and long-path awareness), as Wine reads it.
 add_test(NAME e2e_manifest
          COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/manifest_e2e.sh $<TARGET_FILE_DIR:noctiva>
