@@ -35,6 +35,8 @@ noctiva_app_test(fps_label_tests fps_label_test_win32.cpp)
 add_test(NAME fps_label COMMAND fps_label_tests)
 
 noctiva_app_test(process_setup_tests process_setup_test_win32.cpp)
+noctiva_app_test(system_paths_tests system_paths_test_win32.cpp)
+add_test(NAME system_paths COMMAND system_paths_tests)
 add_test(NAME process_setup COMMAND process_setup_tests)
 
 noctiva_app_test(session_watch_tests session_watch_test_win32.cpp)
