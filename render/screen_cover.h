@@ -41,7 +41,7 @@ std::optional<MonitorRect> FullScreenArea(const ForegroundWindowFacts& facts);
 
 // What the shell says of the foreground (SHQueryUserNotificationState): nothing special, an
 // exclusive Direct3D full-screen program, or presentation mode.
-enum class ShellFullScreen { None, Direct3D, Presentation };
+enum class ShellFullScreen { Ordinary, Direct3D, Presentation };
 
 // The displays that the foreground window takes from the overlay: those its full-screen area
 // covers. An exclusive Direct3D program, which need not leave a covering window, takes

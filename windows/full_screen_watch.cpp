@@ -26,10 +26,10 @@ bool IsDesktopOrShell(HWND window) {
 // Exclusive Direct3D and presentation mode do not always leave a covering foreground window.
 ShellFullScreen ShellState() {
     QUERY_USER_NOTIFICATION_STATE state{};
-    if (FAILED(SHQueryUserNotificationState(&state))) return ShellFullScreen::None;
+    if (FAILED(SHQueryUserNotificationState(&state))) return ShellFullScreen::Ordinary;
     if (state == QUNS_RUNNING_D3D_FULL_SCREEN) return ShellFullScreen::Direct3D;
     if (state == QUNS_PRESENTATION_MODE) return ShellFullScreen::Presentation;
-    return ShellFullScreen::None;
+    return ShellFullScreen::Ordinary;
 }
 
 MonitorRect MonitorOf(HWND window) {
