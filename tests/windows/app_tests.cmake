@@ -16,6 +16,10 @@ add_test(NAME settings_dialog_tooltips
 add_test(NAME settings_dialog COMMAND settings_dialog_tests --gtest_filter=SettingsDialog.*)
 add_test(NAME settings_dialog_text_fit
          COMMAND settings_dialog_tests --gtest_filter=SettingsDialogTextFit.*)
+# With two monitors the combo box lists them: their names must fit it too.
+add_test(NAME settings_dialog_text_fit_two_monitors
+         COMMAND settings_dialog_tests --gtest_filter=SettingsDialogTextFit.*)
+set_tests_properties(settings_dialog_text_fit_two_monitors PROPERTIES LABELS two-monitors)
 set_tests_properties(settings_dialog PROPERTIES ENVIRONMENT NOCTIVA_EXPECT_MONITORS=1)
 add_test(NAME settings_dialog_two_monitors
          COMMAND settings_dialog_tests
