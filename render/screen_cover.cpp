@@ -41,6 +41,35 @@ std::vector<MonitorRect> CoveredDisplays(const std::vector<DisplayEntry>& displa
     return covered;
 }
 
+std::optional<MonitorRect> FullScreenArea(const ForegroundWindowFacts& facts) {
+    if (facts.maximized && facts.caption) return std::nullopt;
+    if (!facts.caption && !facts.thickFrame) return facts.window;
+    return facts.client;
+}
+
+std::vector<MonitorRect> DisplaysTakenByForeground(const std::vector<DisplayEntry>& displays,
+                                                   const ForegroundWindowFacts* facts,
+                                                   ShellFullScreen shell,
+                                                   const MonitorRect& foregroundMonitor) {
+    if (facts != nullptr) {
+        if (const std::optional<MonitorRect> area = FullScreenArea(*facts)) {
+            std::vector<MonitorRect> covered = CoveredDisplays(displays, *area);
+            if (!covered.empty()) return covered;
+        }
+    }
+    if (shell == ShellFullScreen::Direct3D) return CoveredDisplays(displays, foregroundMonitor);
+    return {};
+}
+
+LocationHookChoice ChooseLocationHook(const std::optional<WindowThreadId>& hooked,
+                                      const std::optional<WindowThreadId>& foreground,
+                                      uint32_t ownProcess) {
+    const bool follow = foreground.has_value() && foreground->process != ownProcess;
+    if (!follow) return {hooked ? HookStep::Unhook : HookStep::Keep, {}};
+    if (hooked == foreground) return {HookStep::Keep, {}};
+    return {HookStep::Hook, *foreground};
+}
+
 std::vector<MonitorEntry> HiddenAreas(const std::vector<MonitorRect>& covered,
                                       const OverlayLayout& layout) {
     const Span span = SpanOf(layout);

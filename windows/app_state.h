@@ -13,12 +13,14 @@
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "playback/device_recovery.h"
 #include "playback/player_failure.h"
 #include "render/placement.h"
+#include "render/screen_cover.h"
 #include "settings/monitor_list.h"
 #include "settings/playback_settings.h"
 
@@ -96,6 +98,7 @@ struct WindowThreadState {
     HWND watchedOverlay = nullptr;
     HWINEVENTHOOK foregroundHook = nullptr;
     HWINEVENTHOOK locationHook = nullptr;
+    std::optional<WindowThreadId> locationHookTarget;  // the thread `locationHook` follows
     std::vector<MonitorRect> lastCovered;
 
     // Device recovery: the failed recreations within the window of time that counts, whether

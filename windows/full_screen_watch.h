@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "render/screen_cover.h"
 #include "settings/monitor_list.h"
 
 // The overlay steps aside for full-screen applications (not with 最前面に居座る, where the user
@@ -12,10 +13,13 @@
 void StartFullScreenWatch(HWND overlay);
 void StopFullScreenWatch(HWND overlay);
 
-// The rectangle of `foreground` when it may be a full-screen application: a visible, not
+// The rectangles and style facts of `window`, in virtual-desktop coordinates.
+ForegroundWindowFacts WindowFacts(HWND window);
+
+// The facts of `foreground` when it may be a full-screen application: a visible, not
 // minimised top-level window of another process, other than the desktop, the shell and the
 // taskbar. False otherwise.
-bool FullScreenCandidate(HWND foreground, MonitorRect& rect);
+bool FullScreenCandidate(HWND foreground, ForegroundWindowFacts& facts);
 
 // Looks at the foreground window now and follows what it covers when that changed.
 void CheckFullScreen(HWND overlay);

@@ -31,6 +31,7 @@
 #include "windows/process_setup.h"
 #include "windows/resource_sampler.h"
 #include "windows/settings_dialog.h"
+#include "windows/system_paths.h"
 
 namespace {
 
@@ -57,11 +58,8 @@ ArchiveChoice<wchar_t> ArchiveFromCommandLine() {
     std::vector<std::wstring> arguments;
     for (int i = 1; words && i < count; ++i) arguments.emplace_back(words[i]);
     if (words) LocalFree(words);
-    wchar_t directory[MAX_PATH] = {};
-    if (GetCurrentDirectoryW(MAX_PATH, directory) >= MAX_PATH) directory[0] = L'\0';
-    wchar_t executable[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, executable, MAX_PATH);
-    return ChooseArchive<wchar_t>(arguments, directory, ArchivePathBeside(executable));
+    return ChooseArchive<wchar_t>(arguments, CurrentDirectoryPath(),
+                                  ArchivePathBeside(ModuleFilePath()));
 }
 
 #if defined(NOCTIVA_MEASURE)

@@ -156,7 +156,9 @@ LRESULT CALLBACK OverlayWindowProc(HWND window, UINT message, WPARAM wParam, LPA
             OnTimer(window, wParam);
             return 0;
         case WM_DISPLAYCHANGE:
-            // Each further change restarts the wait.
+        case WM_DPICHANGED:
+            // Each further change restarts the wait. A new scale is laid out as a display
+            // change: the suggested rectangle would rescale an overlay that spans monitors.
             SetTimer(window, kDisplayChangeTimer, kDisplaySettleMs, nullptr);
             return 0;
         case WM_KEYDOWN:

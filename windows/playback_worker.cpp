@@ -20,6 +20,7 @@
 #include "windows/failure_notice.h"
 #include "windows/frame_renderer.h"
 #include "windows/process_exit.h"
+#include "windows/system_paths.h"
 #include "windows/text_conversion.h"
 
 namespace {
@@ -173,7 +174,5 @@ unsigned RunPlayback(const std::wstring& archivePath, const WorkerHooks* hooks) 
 unsigned __stdcall PlaybackWorker(void*) {
     const std::wstring& chosen = g_app.playback.archivePath;
     if (!chosen.empty()) return RunPlayback(chosen, nullptr);
-    wchar_t executable[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, executable, MAX_PATH);
-    return RunPlayback(ArchivePathBeside(executable), nullptr);
+    return RunPlayback(ArchivePathBeside(ModuleFilePath()), nullptr);
 }

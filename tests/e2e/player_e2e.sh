@@ -4,8 +4,8 @@
 #
 #   player_e2e.sh SCENARIO BIN_DIR VEKTOOL OUT_DIR
 #
-#   blend           the archive given as a relative argument, no vek.bin beside the player; the
-#                   dialog in Japanese; shadow 50 and background 30 set with the keyboard, "実行"
+#   blend           the archive "影絵 🎬.bin" given as a relative argument, no vek.bin beside the
+#                   player; the dialog in Japanese; shadow 50 and background 30 set with the keyboard, "実行"
 #                   by Enter; the screenshot must match the software renderer's picture of the
 #                   same frame and settings composited over the desktop colour; a key press then
 #                   ends the player with status 0 within a second
@@ -59,9 +59,12 @@ end_with_key() {
 
 case "$scenario" in
   blend)
+    # A name beyond every ANSI code page, with a space: the argument must arrive whole.
+    archive_name='影絵 🎬.bin'
     make_pattern_archive "$e2e_out/pattern.vek"
+    cp "$e2e_out/pattern.vek" "$e2e_out/$archive_name"
     dir=$(player_folder player "")
-    start_and_wait_dialog "$dir" ../pattern.vek
+    start_and_wait_dialog "$dir" "../$archive_name"
     expect_title "$dialog" "Tessarine PV Noctivaの設定"
     # The shadow trackbar has the focus: five pages down to 50; then the background trackbar
     # five pages up... from 0, three pages to 30.

@@ -8,8 +8,9 @@
 #                  at 8 s, and again after the lock screen hid the overlay and the unlock showed
 #                  it; a key ends the player with status 0
 #   still-shared   two frames that share one stream: the picture at 3 s and at 8 s
-#   cover-lock     the demo: a borderless window of another program over the whole monitor with
-#                  the foreground hides the overlay (unmapped, so that it would show nothing
+#   cover-lock     the demo: a maximized window of another program with a caption leaves the
+#                  overlay shown for 1.5 s; a borderless window of another program over the whole
+#                  monitor with the foreground hides the overlay (unmapped, so that it would show nothing
 #                  even raised above it) and the player then takes at most 0.03 CPU s/s; the shadow is back within
 #                  1.5 s of that window's end; after WM_WTSSESSION_CHANGE lock the player takes
 #                  at most 0.03 CPU s/s, after unlock it draws again; a key ends it with status 0.
@@ -173,6 +174,27 @@ case "$scenario" in
     ((pid > 0)) || fail "no player process found"
     playing=$(cpu_rate "$pid" 1.5)
     echo "figure: playing ${playing} CPU s/s"
+
+    # A maximized window with a caption reaches past the monitor by its frame, but is an
+    # ordinary window: the overlay stays over it the whole time.
+    (driver maximized 2500 >"$e2e_out/maximized.txt") &
+    maximized_pid=$!
+    wait_window '^noctiva-cover$' 10 >/dev/null || fail "the maximized window did not appear"
+    hidden_ms=$(wait_visibility 0 1500) &&
+      fail "the overlay hid itself ${hidden_ms} ms after a maximized window took the foreground"
+    # Without a window manager the window mapped last stands highest in X: raised, the overlay
+    # shows that it still draws.
+    xdotool windowraise "$overlay" 2>/dev/null || true
+    sleep 0.3
+    screenshot "$e2e_out/maximized.png"
+    wait "$maximized_pid" || fail "the maximized program failed"
+    cat "$e2e_out/maximized.txt"
+    grep -q 'maximized, foreground yes' "$e2e_out/maximized.txt" ||
+      fail "the other program's window was not maximized in the foreground"
+    maximized_share=$(share_of_colour "$e2e_out/maximized.png" '#C04020')
+    echo "maximized window's colour over ${maximized_share} of the screen"
+    at_most "$maximized_share" 0.95 || fail "no shadow over the maximized window"
+    wait_visibility 1 1500 >/dev/null || fail "the overlay is not shown after the maximized window"
 
     cover_ms=3500
     (driver cover "$cover_ms" >"$e2e_out/cover.txt") &

@@ -20,6 +20,16 @@ OverlayLayout Window(int32_t left, int32_t top, int32_t width, int32_t height) {
     return layout;
 }
 
+std::string Describe(const std::vector<MonitorRect>& rects) {
+    std::string text;
+    for (const MonitorRect& r : rects) {
+        text.append("{").append(std::to_string(r.left)).append(",");
+        text.append(std::to_string(r.top)).append(",").append(std::to_string(r.right));
+        text.append(",").append(std::to_string(r.bottom)).append("} ");
+    }
+    return text;
+}
+
 std::string Describe(const std::vector<MonitorEntry>& areas) {
     std::string text;
     for (const MonitorEntry& a : areas) {
@@ -47,12 +57,9 @@ TEST(ScreenCover, ACoveredDisplayIsClearedAndNothingLeftPauses) {
     };
     const Case cases[] = {
         {"exactly the main display", {0, 0, 1920, 1080}, 1, "1920x1080+1280+0 ", false, true},
-        {"beyond its edges (a borderless window with a frame outside)",
-         {-8, -8, 1928, 1088},
-         1,
-         "1920x1080+1280+0 ",
-         false,
-         true},
+        // Whether a window's rectangle is the one to ask about is FullScreenArea's question:
+        // a maximized window with a caption has this rectangle too and is not full screen.
+        {"a rectangle beyond its edges", {-8, -8, 1928, 1088}, 1, "1920x1080+1280+0 ", false, true},
         {"one pixel short", {0, 0, 1919, 1080}, 0, "", false, false},
         {"a maximised window above the taskbar", {0, 0, 1920, 1040}, 0, "", false, false},
         {"the left display", {-1280, 0, 0, 1024}, 1, "1280x1024+0+0 ", false, false},
@@ -140,6 +147,194 @@ TEST(ScreenCover, OnlyDisplaysAFullScreenWindowFillsWhole) {
         EXPECT_EQ(Describe(HiddenAreas(covered, overlay)), Describe(expected));
         const bool pause = !c.covered.empty() && c.covered.size() == c.shown.size();
         EXPECT_EQ(!covered.empty() && NothingLeftToShow(three, covered, overlay), pause);
+    }
+}
+
+// What a foreground window takes from the overlay, by its styles and rectangles and by what the
+// shell says, on a main display of 1920x1080 with a 1280x1024 one on its left.
+TEST(ScreenCover, OnlyAWindowThatReallyFillsADisplayTakesIt) {
+    const MonitorRect main{0, 0, 1920, 1080}, left{-1280, 0, 0, 1024};
+    // Style facts: C caption, F thick frame, M maximized.
+    enum Style { Popup = 0, C = 1, F = 2, M = 4 };
+    // A frame of 8 pixels and a caption of 23, as Windows 10 gives them.
+    const MonitorRect widened{-8, -8, 1928, 1088}, belowCaption{0, 23, 1920, 1080};
+    struct Case {
+        const char* name;
+        bool foreground;  // false: no candidate (none, the desktop, the player's own)
+        int style;
+        MonitorRect window, client;
+        ShellFullScreen shell;
+        MonitorRect foregroundMonitor;
+        std::vector<MonitorRect> taken;
+    };
+    using S = ShellFullScreen;
+    const Case cases[] = {
+        {"maximized with a caption, no taskbar",
+         true,
+         C | F | M,
+         widened,
+         belowCaption,
+         S::Ordinary,
+         main,
+         {}},
+        {"maximized with a caption, presentation mode",
+         true,
+         C | F | M,
+         widened,
+         belowCaption,
+         S::Presentation,
+         main,
+         {}},
+        {"maximized with a caption, client area over the display",
+         true,
+         C | M,
+         widened,
+         main,
+         S::Ordinary,
+         main,
+         {}},
+        {"maximized with a caption, exclusive Direct3D",
+         true,
+         C | F | M,
+         widened,
+         belowCaption,
+         S::Direct3D,
+         main,
+         {main}},
+        {"borderless, exactly the display", true, Popup, main, main, S::Ordinary, main, {main}},
+        {"borderless, beyond the display's edges",
+         true,
+         Popup,
+         widened,
+         widened,
+         S::Ordinary,
+         main,
+         {main}},
+        {"borderless and maximized over the display",
+         true,
+         M,
+         main,
+         main,
+         S::Ordinary,
+         main,
+         {main}},
+        {"borderless, a pixel short",
+         true,
+         Popup,
+         {0, 0, 1919, 1080},
+         {0, 0, 1919, 1080},
+         S::Ordinary,
+         main,
+         {}},
+        {"borderless, a pixel short, presentation mode",
+         true,
+         Popup,
+         {0, 0, 1919, 1080},
+         {0, 0, 1919, 1080},
+         S::Presentation,
+         main,
+         {}},
+        {"borderless across both displays",
+         true,
+         Popup,
+         {-1280, 0, 1920, 1080},
+         {-1280, 0, 1920, 1080},
+         S::Ordinary,
+         main,
+         {main, left}},
+        {"a caption pushed off the display, client area over it",
+         true,
+         C | F,
+         {-8, -31, 1928, 1088},
+         main,
+         S::Ordinary,
+         main,
+         {main}},
+        {"a large captioned window, client area short of the display",
+         true,
+         C | F,
+         widened,
+         belowCaption,
+         S::Ordinary,
+         main,
+         {}},
+        {"thick frame only, maximized, client area over the display",
+         true,
+         F | M,
+         widened,
+         main,
+         S::Ordinary,
+         main,
+         {main}},
+        {"thick frame only, client area short",
+         true,
+         F,
+         widened,
+         {0, 0, 1920, 1000},
+         S::Ordinary,
+         main,
+         {}},
+        {"maximized with a caption on the left display, exclusive Direct3D",
+         true,
+         C | F | M,
+         {-1288, -8, 8, 1032},
+         {-1280, 23, 0, 1024},
+         S::Direct3D,
+         left,
+         {left}},
+        {"no candidate, exclusive Direct3D", false, Popup, {}, {}, S::Direct3D, main, {main}},
+        {"no candidate, presentation mode", false, Popup, {}, {}, S::Presentation, main, {}},
+        {"no candidate", false, Popup, {}, {}, S::Ordinary, main, {}},
+    };
+    for (const Case& c : cases) {
+        ForegroundWindowFacts facts;
+        facts.window = c.window;
+        facts.client = c.client;
+        facts.caption = (c.style & C) != 0;
+        facts.thickFrame = (c.style & F) != 0;
+        facts.maximized = (c.style & M) != 0;
+        const std::vector<MonitorRect> taken = DisplaysTakenByForeground(
+            kTwo, c.foreground ? &facts : nullptr, c.shell, c.foregroundMonitor);
+        EXPECT_EQ(Describe(taken), Describe(c.taken))
+            << c.name << ": window " << Describe(std::vector{c.window}) << "client "
+            << Describe(std::vector{c.client}) << "style " << c.style << " shell " << int(c.shell);
+    }
+}
+
+// The location hook follows the foreground window's thread from one foreground to the next,
+// and none while no other program's window is in front.
+TEST(ScreenCover, TheLocationHookFollowsTheForegroundThread) {
+    constexpr uint32_t own = 40;
+    const WindowThreadId browser{100, 101}, browserOther{100, 102}, game{200, 201}, player{own, 41};
+    using Id = std::optional<WindowThreadId>;
+    struct Case {
+        const char* name;
+        Id hooked, foreground;
+        HookStep step;
+        WindowThreadId target;
+    };
+    const Case cases[] = {
+        {"first foreground", std::nullopt, browser, HookStep::Hook, browser},
+        {"same thread again", browser, browser, HookStep::Keep, {}},
+        {"another program", browser, game, HookStep::Hook, game},
+        {"another thread of the same program", browser, browserOther, HookStep::Hook, browserOther},
+        {"the foreground gone", game, std::nullopt, HookStep::Unhook, {}},
+        {"still none", std::nullopt, std::nullopt, HookStep::Keep, {}},
+        {"the player's own window", game, player, HookStep::Unhook, {}},
+        {"the player's own window, nothing hooked", std::nullopt, player, HookStep::Keep, {}},
+    };
+    auto describe = [](const Id& id) {
+        return id ? std::to_string(id->process) + "/" + std::to_string(id->thread)
+                  : std::string("none");
+    };
+    for (const Case& c : cases) {
+        const LocationHookChoice choice = ChooseLocationHook(c.hooked, c.foreground, own);
+        const std::string inputs = std::string(c.name) + ": hooked " + describe(c.hooked) +
+                                   ", foreground " + describe(c.foreground);
+        EXPECT_EQ(int(choice.step), int(c.step)) << inputs;
+        if (c.step == HookStep::Hook) {
+            EXPECT_EQ(describe(choice.target), describe(c.target)) << inputs;
+        }
     }
 }
 

@@ -9,11 +9,17 @@ function(noctiva_app_test name)
 endfunction()
 
 noctiva_app_test(settings_dialog_tests settings_dialog_test_win32.cpp
-                 settings_tooltip_test_win32.cpp)
+                 settings_tooltip_test_win32.cpp settings_text_fit_test_win32.cpp)
 # The tooltip control is made once per process, by the first dialog: its test runs alone.
 add_test(NAME settings_dialog_tooltips
          COMMAND settings_dialog_tests --gtest_filter=SettingsDialogTooltips.*)
 add_test(NAME settings_dialog COMMAND settings_dialog_tests --gtest_filter=SettingsDialog.*)
+add_test(NAME settings_dialog_text_fit
+         COMMAND settings_dialog_tests --gtest_filter=SettingsDialogTextFit.*)
+# With two monitors the combo box lists them: their names must fit it too.
+add_test(NAME settings_dialog_text_fit_two_monitors
+         COMMAND settings_dialog_tests --gtest_filter=SettingsDialogTextFit.*)
+set_tests_properties(settings_dialog_text_fit_two_monitors PROPERTIES LABELS two-monitors)
 set_tests_properties(settings_dialog PROPERTIES ENVIRONMENT NOCTIVA_EXPECT_MONITORS=1)
 add_test(NAME settings_dialog_two_monitors
          COMMAND settings_dialog_tests
@@ -33,6 +39,8 @@ noctiva_app_test(fps_label_tests fps_label_test_win32.cpp)
 add_test(NAME fps_label COMMAND fps_label_tests)
 
 noctiva_app_test(process_setup_tests process_setup_test_win32.cpp)
+noctiva_app_test(system_paths_tests system_paths_test_win32.cpp)
+add_test(NAME system_paths COMMAND system_paths_tests)
 add_test(NAME process_setup COMMAND process_setup_tests)
 
 noctiva_app_test(session_watch_tests session_watch_test_win32.cpp)
@@ -94,3 +102,15 @@ set_tests_properties(e2e_display_change PROPERTIES LABELS "e2e;display-change" T
 
 noctiva_app_test(resources_tests resources_test_win32.cpp)
 add_test(NAME resources COMMAND resources_tests)
+
+# The player at 144 dots per inch: the dialog's texts, its screenshots, the label's scale.
+add_test(NAME e2e_dpi
+         COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/dpi_e2e.sh $<TARGET_FILE_DIR:noctiva>
+                 "${NOCTIVA_HOST_VEKTOOL}" ${CMAKE_BINARY_DIR}/e2e)
+set_tests_properties(e2e_dpi PROPERTIES LABELS e2e TIMEOUT 180)
+
+# The player's manifest (supported systems, DPI and long-path awareness), as Wine reads it.
+add_test(NAME e2e_manifest
+         COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/manifest_e2e.sh $<TARGET_FILE_DIR:noctiva>
+                 ${CMAKE_BINARY_DIR}/e2e)
+set_tests_properties(e2e_manifest PROPERTIES LABELS e2e TIMEOUT 60)

@@ -2,6 +2,9 @@
 //
 //   session_driver.exe cover MILLISECONDS   a borderless window over the whole primary monitor
 //                                           that takes the foreground, for that long
+//   session_driver.exe maximized MILLISECONDS
+//                                           the same with a caption and a frame, maximized: an
+//                                           ordinary program's window, not full screen
 //   session_driver.exe session CODE         posts WM_WTSSESSION_CHANGE with CODE (7 lock,
 //                                           8 unlock) to the overlay, as Windows would send it
 //
@@ -25,7 +28,7 @@ LRESULT CALLBACK CoverProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-int Cover(DWORD milliseconds) {
+int Cover(DWORD milliseconds, bool maximized) {
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = CoverProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
@@ -34,13 +37,17 @@ int Cover(DWORD milliseconds) {
     RegisterClassW(&windowClass);
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"noctiva-cover", WS_POPUP, 0, 0,
+    const DWORD style = maximized ? WS_OVERLAPPEDWINDOW : WS_POPUP;
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"noctiva-cover", style, 0, 0,
                                   width, height, nullptr, nullptr, windowClass.hInstance, nullptr);
     if (window == nullptr) return 1;
-    ShowWindow(window, SW_SHOW);
+    ShowWindow(window, maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
     SetForegroundWindow(window);
     UpdateWindow(window);
-    std::printf("cover: %dx%d shown, foreground %s\n", width, height,
+    RECT r{};
+    GetWindowRect(window, &r);
+    std::printf("cover: %dx%d screen, window {%ld,%ld,%ld,%ld}%s, foreground %s\n", width, height,
+                r.left, r.top, r.right, r.bottom, IsZoomed(window) ? " maximized" : "",
                 GetForegroundWindow() == window ? "yes" : "no");
     std::fflush(stdout);
     SetTimer(window, 1, milliseconds, nullptr);
@@ -66,11 +73,15 @@ int PostSessionChange(WPARAM code) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wcscmp(argv[1], L"cover") == 0) {
-        return Cover(DWORD(std::wcstoul(argv[2], nullptr, 10)));
+        return Cover(DWORD(std::wcstoul(argv[2], nullptr, 10)), false);
+    }
+    if (argc == 3 && std::wcscmp(argv[1], L"maximized") == 0) {
+        return Cover(DWORD(std::wcstoul(argv[2], nullptr, 10)), true);
     }
     if (argc == 3 && std::wcscmp(argv[1], L"session") == 0) {
         return PostSessionChange(WPARAM(std::wcstoul(argv[2], nullptr, 10)));
     }
-    std::printf("usage: session_driver.exe cover MILLISECONDS | session CODE\n");
+    std::printf(
+        "usage: session_driver.exe cover MILLISECONDS | maximized MILLISECONDS | session CODE\n");
     return 2;
 }

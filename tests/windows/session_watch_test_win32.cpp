@@ -90,10 +90,50 @@ TEST(FullScreenWatch, TheDesktopTheShellAndOwnWindowsAreNoCandidates) {
         {"a window of this process over the whole screen", own},
     };
     for (const auto& c : cases) {
-        MonitorRect rect{1, 2, 3, 4};
-        EXPECT_FALSE(FullScreenCandidate(c.window, rect)) << c.name;
+        ForegroundWindowFacts facts;
+        EXPECT_FALSE(FullScreenCandidate(c.window, facts)) << c.name;
     }
     DestroyWindow(own);
+}
+
+// The style facts read from real windows over the whole screen, and what the rule makes of
+// them: a maximized window with a caption is not full screen, a borderless one is.
+TEST(FullScreenWatch, StyleFactsOfRealWindows) {
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    const struct {
+        const char* name;
+        DWORD style;
+        int show;
+        bool caption, thickFrame, maximized, fullScreen;
+    } cases[] = {
+        {"borderless over the screen", WS_POPUP, SW_SHOWNORMAL, false, false, false, true},
+        {"maximized with a caption", WS_OVERLAPPEDWINDOW, SW_MAXIMIZE, true, true, true, false},
+        {"maximized with a caption, no thick frame", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+         SW_MAXIMIZE, true, false, true, false},
+        {"maximized, borderless", WS_POPUP, SW_MAXIMIZE, false, false, true, true},
+        {"a thin border only", WS_POPUP | WS_BORDER, SW_SHOWNORMAL, false, false, false, true},
+    };
+    for (const auto& c : cases) {
+        HWND window = CreateWindowExW(0, L"Static", L"facts", c.style, 0, 0, width, height, nullptr,
+                                      nullptr, nullptr, nullptr);
+        ASSERT_NE(window, nullptr) << c.name;
+        ShowWindow(window, c.show);
+        const ForegroundWindowFacts facts = WindowFacts(window);
+        const std::optional<MonitorRect> area = FullScreenArea(facts);
+        const bool fullScreen = area && area->left <= 0 && area->top <= 0 && area->right >= width &&
+                                area->bottom >= height;
+        const MonitorRect& w = facts.window;
+        SCOPED_TRACE(testing::Message() << c.name << ": window {" << w.left << "," << w.top << ","
+                                        << w.right << "," << w.bottom << "}");
+        EXPECT_EQ(facts.caption, c.caption);
+        EXPECT_EQ(facts.thickFrame, c.thickFrame);
+        EXPECT_EQ(facts.maximized, c.maximized);
+        EXPECT_EQ(fullScreen, c.fullScreen);
+        EXPECT_EQ(CoveredDisplays({DisplayEntry{0, 0, width, height, true}}, facts.window).size(),
+                  1u)
+            << "each of these windows' rectangles holds the screen";
+        DestroyWindow(window);
+    }
 }
 
 // Without the wake a sleep of ten seconds would last ten seconds.
