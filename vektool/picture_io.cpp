@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "file_names.h"
 #include "gif_decoder.h"
 #include "input_stream.h"
 #include "tool_error.h"
@@ -359,7 +360,7 @@ bool Y4mReader::Next(GreyPicture& picture) {
 }
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenFile(path, "rb");
     if (file == nullptr) FailInput(path + ": cannot open: " + std::strerror(errno));
     std::vector<uint8_t> bytes;
     uint8_t chunk[65536];

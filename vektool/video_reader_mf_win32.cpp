@@ -11,10 +11,14 @@
 #include <cstdio>
 #include <optional>
 
-#include "archive/archive_file.h"
+#include "file_names.h"
 #include "system_video_reader.h"
 #include "tool_error.h"
 #include "video_frames.h"
+
+const char* const kMediaFoundationMissing =
+    "Media Foundation is missing (Windows N needs the Media Feature Pack), or ffmpeg.exe can be "
+    "put beside vektool.exe";
 
 const char* const kInstallFfmpeg =
     "vektool needs ffmpeg for this: download ffmpeg.exe (ffmpeg.org) and put it beside "
@@ -110,7 +114,8 @@ class MediaFoundationSession {
   public:
     explicit MediaFoundationSession(const std::string& path) : mf(LoadMediaFoundation()) {
         if (mf == nullptr) {
-            FailInput(path + ": this Windows has no Media Foundation; " + kInstallFfmpeg);
+            // Windows N and KN editions lack it until the Media Feature Pack is installed.
+            FailInput(path + ": " + kMediaFoundationMissing);
         }
         const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         comStarted = SUCCEEDED(com);
@@ -138,7 +143,7 @@ class MediaFoundationSession {
 };
 
 std::wstring FullWidePath(const std::string& path) {
-    const std::wstring wide = WidePathFromNative(path);
+    const std::wstring wide = WideOf(path);
     const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (needed == 0) return wide;
     std::wstring full(needed, L'\0');
@@ -344,9 +349,10 @@ uint64_t ReadFrames(IMFSourceReader* reader, const std::string& path, const Size
 }  // namespace
 
 bool UseSystemVideoReader() {
-    // The places CreateProcess looks in for "ffmpeg", the program's own folder first.
-    wchar_t found[MAX_PATH];
-    return SearchPathW(nullptr, L"ffmpeg", L".exe", MAX_PATH, found, nullptr) == 0;
+    // The places CreateProcess looks in for "ffmpeg", the program's own folder first. With no
+    // room for the result SearchPathW still tells whether it found one (by the size needed).
+    wchar_t found[1];
+    return SearchPathW(nullptr, L"ffmpeg", L".exe", 1, found, nullptr) == 0;
 }
 
 uint64_t ReadVideoWithSystemReader(const std::string& path, const SizeRule& rule, FrameSink& sink) {
