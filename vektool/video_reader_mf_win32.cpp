@@ -159,6 +159,7 @@ struct VideoFormat {
     uint32_t left = 0, top = 0, width = 0, height = 0;
     int64_t stride = 0;  // 0: not told
     bool limitedRange = true;
+    uint32_t rotation = 0;  // degrees clockwise to show it upright
     int64_t frameDuration = 10'000'000 / kPlayerRate;  // 100 ns units
 };
 
@@ -204,6 +205,9 @@ VideoFormat CurrentFormat(IMFSourceReader* reader, const std::string& path) {
     if (SUCCEEDED(type->GetUINT32(MF_MT_DEFAULT_STRIDE, &stride))) {
         format.stride = static_cast<INT32>(stride);
     }
+    // A phone video held upright is stored on its side with a rotation to apply, which ffmpeg
+    // applies by itself.
+    format.rotation = MFGetAttributeUINT32(type.Get(), MF_MT_VIDEO_ROTATION, 0);
     format.limitedRange = MFGetAttributeUINT32(type.Get(), MF_MT_VIDEO_NOMINAL_RANGE,
                                                MFNominalRange_Unknown) != MFNominalRange_0_255;
     UINT32 rateNumerator = 0, rateDenominator = 0;
@@ -312,8 +316,9 @@ GreyPicture LumaOfSample(IMFSample* sample, const VideoFormat& format, const std
                                       : sample->ConvertToContiguousBuffer(buffer.Out());
     if (FAILED(result)) FailUnreadable(path, "a frame without pixels", result);
     const LockedBuffer locked(buffer.Get(), format, path);
-    return LumaOf(locked.View(), format.left, format.top, format.width, format.height,
-                  format.limitedRange);
+    return RotateClockwise(LumaOf(locked.View(), format.left, format.top, format.width,
+                                  format.height, format.limitedRange),
+                           format.rotation);
 }
 
 uint64_t ReadFrames(IMFSourceReader* reader, const std::string& path, const SizeRule& rule,
