@@ -30,3 +30,11 @@ endif()
 if(TARGET vektool_file_safety_test)
   target_include_directories(vektool_file_safety_test SYSTEM PRIVATE ${STB_INCLUDE_DIR})
 endif()
+
+# Packs and drops stopped at random moments (SIGKILL, SIGINT), twice each here; by hand
+# scripts/break_packs.sh runs 20 each.
+if(FFMPEG)
+  add_test(NAME vektool_break_packs
+           COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/break_packs.sh --count 2 $<TARGET_FILE:vektool>)
+  set_tests_properties(vektool_break_packs PROPERTIES TIMEOUT 120 LABELS break)
+endif()

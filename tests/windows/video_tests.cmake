@@ -15,3 +15,11 @@ target_include_directories(vektool_video_drop_test_win PRIVATE ${CMAKE_SOURCE_DI
 target_link_libraries(vektool_video_drop_test_win PRIVATE vektool_lib noctiva_core gtest gtest_main)
 add_test(NAME vektool_video_drop_test_win COMMAND vektool_video_drop_test_win)
 set_tests_properties(vektool_video_drop_test_win PROPERTIES TIMEOUT 120)
+
+# The drop onto vektool.exe stopped at random moments (taskkill /F, Ctrl+C), twice each here.
+if(NOCTIVA_HOST_VEKTOOL)
+  add_test(NAME vektool_break_drop_win
+           COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/break_packs.sh --count 2
+                   --wine $<TARGET_FILE:vektool> ${NOCTIVA_HOST_VEKTOOL})
+  set_tests_properties(vektool_break_drop_win PROPERTIES TIMEOUT 240 LABELS break)
+endif()
