@@ -23,3 +23,16 @@ if(NOCTIVA_HOST_VEKTOOL)
                    --wine $<TARGET_FILE:vektool> ${NOCTIVA_HOST_VEKTOOL})
   set_tests_properties(vektool_break_drop_win PROPERTIES TIMEOUT 240 LABELS break)
 endif()
+
+# Names beyond any code page, a stand-in ffmpeg.exe that records its arguments, and a Windows
+# without Media Foundation.
+add_executable(ffmpeg_standin ${CMAKE_SOURCE_DIR}/tests/windows/ffmpeg_standin.cpp)
+target_link_options(ffmpeg_standin PRIVATE -municode)
+target_link_libraries(ffmpeg_standin PRIVATE shell32)
+if(NOCTIVA_HOST_VEKTOOL)
+  add_test(NAME vektool_names_win
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/windows/vektool_names_test.py
+                   $<TARGET_FILE:vektool> $<TARGET_FILE:ffmpeg_standin> ${NOCTIVA_HOST_VEKTOOL})
+  set_tests_properties(vektool_names_win PROPERTIES TIMEOUT 240
+                       ENVIRONMENT "NOCTIVA_VEKTOOL_RUNNER=${CMAKE_CROSSCOMPILING_EMULATOR}")
+endif()
