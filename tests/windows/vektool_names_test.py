@@ -156,6 +156,13 @@ class AnyName(unittest.TestCase):
         self.assertEqual(code, 0, err)
         self.assertEqual(first_pixels(os.path.join(app, "vek.bin")), [50, 100, 200])
 
+    def test_the_manifest_is_embedded_and_read(self):
+        code, out, err = run_exe(VEKTOOL, "--version", WINEDEBUG="trace+actctx")
+        self.assertEqual(code, 0, err)
+        for setting in ['L"dpiAware" L"true/pm"', 'L"dpiAwareness" L"PerMonitorV2, PerMonitor"',
+                        'L"longPathAware" L"true"']:
+            self.assertIn("parse_settings_elem got " + setting, err)
+
     def test_an_argument_that_is_no_file_is_told_by_its_name(self):
         code, _, err = run_exe(VEKTOOL, "無い ĉu.mp4")
         self.assertEqual(code, 2)

@@ -16,6 +16,15 @@ target_link_libraries(vektool_video_drop_test_win PRIVATE vektool_lib noctiva_co
 add_test(NAME vektool_video_drop_test_win COMMAND vektool_video_drop_test_win)
 set_tests_properties(vektool_video_drop_test_win PROPERTIES TIMEOUT 120)
 
+# Leftovers, the previous archive, folders and picture kinds with Windows' wide calls.
+add_executable(vektool_file_safety_test_win
+               ${CMAKE_SOURCE_DIR}/tests/native/vektool_file_safety_test.cpp)
+target_include_directories(vektool_file_safety_test_win SYSTEM PRIVATE ${STB_INCLUDE_DIR})
+target_link_libraries(vektool_file_safety_test_win PRIVATE vektool_lib noctiva_core gtest
+                      gtest_main)
+add_test(NAME vektool_file_safety_test_win COMMAND vektool_file_safety_test_win)
+set_tests_properties(vektool_file_safety_test_win PROPERTIES TIMEOUT 120)
+
 # The drop onto vektool.exe stopped at random moments (taskkill /F, Ctrl+C), twice each here.
 if(NOCTIVA_HOST_VEKTOOL)
   add_test(NAME vektool_break_drop_win
