@@ -1,11 +1,11 @@
 #include "picture_io.h"
 
 #include <algorithm>
-#include <initializer_list>
 #include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 
 #include "file_names.h"
@@ -116,8 +116,8 @@ GreyPicture DecodeWithStb(std::span<const uint8_t> bytes, const std::string& nam
     stbi_uc* data = stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, 2);
     if (data == nullptr) {
         const std::string reason = TakeStbFailureReason();
-        FailInput(name + ": cannot decode " + kind + (reason.empty() ? "" : ": " + reason) +
-                  " (" + std::to_string(width) + "x" + std::to_string(height) + ", " +
+        FailInput(name + ": cannot decode " + kind + (reason.empty() ? "" : ": " + reason) + " (" +
+                  std::to_string(width) + "x" + std::to_string(height) + ", " +
                   std::to_string(bytes.size()) + " bytes)");
     }
     GreyPicture picture;
