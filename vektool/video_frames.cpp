@@ -98,7 +98,8 @@ GreyPicture RotateClockwise(const GreyPicture& picture, uint32_t degrees) {
     if (degrees != 90 && degrees != 180 && degrees != 270) return picture;
     const uint32_t w = picture.width, h = picture.height;
     const bool quarter = degrees != 180;
-    GreyPicture turned{quarter ? h : w, quarter ? w : h, std::vector<uint8_t>(picture.pixels.size())};
+    GreyPicture turned{quarter ? h : w, quarter ? w : h,
+                       std::vector<uint8_t>(picture.pixels.size())};
     for (uint32_t y = 0; y < h; ++y) {
         for (uint32_t x = 0; x < w; ++x) {
             // Where source pixel (x, y) lands in the turned picture.

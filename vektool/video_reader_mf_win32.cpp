@@ -159,7 +159,7 @@ struct VideoFormat {
     uint32_t left = 0, top = 0, width = 0, height = 0;
     int64_t stride = 0;  // 0: not told
     bool limitedRange = true;
-    uint32_t rotation = 0;  // degrees clockwise to show it upright
+    uint32_t rotation = 0;                             // degrees clockwise to show it upright
     int64_t frameDuration = 10'000'000 / kPlayerRate;  // 100 ns units
 };
 
