@@ -5,11 +5,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <string_view>
 
+#include "file_names.h"
+#include "interrupt_cleanup.h"
+#include "leftover_files.h"
 #include "picture_io.h"
-#include "platform_tools.h"
 #include "tool_error.h"
 
 std::vector<uint8_t> CompressStream(std::span<const uint8_t> pixels, int level) {
@@ -23,10 +24,32 @@ std::vector<uint8_t> CompressStream(std::span<const uint8_t> pixels, int level) 
     return stream;
 }
 
-std::string TemporaryNameBeside(const std::string& path) {
-    std::random_device random;
-    return path + ".tmp" + std::to_string(random() % 1000000);
+void ReplaceArchive(const std::string& finished, const std::string& archive) {
+    if (!ReplaceFileAtomically(finished, archive))
+        FailInput(archive + ": cannot write the archive");
 }
+
+namespace {
+
+// Writes a file beside `path` with `write` and puts it in place with `placement`; the file
+// goes again when anything fails or an interrupt comes first.
+void WriteBesideAndPlace(const std::string& path, const std::function<bool(std::FILE*)>& write,
+                         const ArchivePlacement& placement) {
+    std::string temporary;
+    std::FILE* out = CreateScratchBeside(path, ".partial", temporary);
+    const RemovedIfInterrupted guard(temporary);
+    const bool written = write(out);
+    const bool closed = std::fclose(out) == 0;
+    try {
+        if (!written || !closed) FailInput(path + ": cannot write the archive (is the disk full?)");
+        RunUninterrupted([&] { placement(temporary, path); });
+    } catch (...) {
+        RemoveFile(temporary);
+        throw;
+    }
+}
+
+}  // namespace
 
 ArchiveBuilder::ArchiveBuilder(uint32_t width, uint32_t height, PackOptions options)
     : width(width), height(height), options(options) {
@@ -40,15 +63,14 @@ ArchiveBuilder::ArchiveBuilder(uint32_t width, uint32_t height, PackOptions opti
                                std::string archivePath)
     : ArchiveBuilder(width, height, options) {
     path = std::move(archivePath);
-    scratchPath = TemporaryNameBeside(path) + ".streams";
-    scratch = std::fopen(scratchPath.c_str(), "w+b");
-    if (scratch == nullptr) FailInput(path + ": cannot create " + scratchPath);
+    scratch = CreateScratchBeside(path, ".streams", scratchPath);
+    scratchGuard = std::make_unique<RemovedIfInterrupted>(scratchPath);
 }
 
 ArchiveBuilder::~ArchiveBuilder() {
     if (scratch == nullptr) return;
     std::fclose(scratch);
-    std::remove(scratchPath.c_str());
+    RemoveFile(scratchPath);
 }
 
 void ArchiveBuilder::FailWriting() const {
@@ -128,31 +150,29 @@ void ArchiveBuilder::CheckStreamStarts() const {
     }
 }
 
-void ArchiveBuilder::Commit() {
+void ArchiveBuilder::Commit(const ArchivePlacement& placement) {
     if (scratch == nullptr) FailInput("archive written twice or without a path");
     CheckStreamStarts();
-    const std::string temporary = TemporaryNameBeside(path);
-    std::FILE* out = std::fopen(temporary.c_str(), "wb");
-    if (out == nullptr) FailInput(path + ": cannot create " + temporary);
-    const ArchiveHeader header{width, height, FrameCount(), 0};
-    bool written = std::fwrite(&header, sizeof header, 1, out) == 1 &&
-                   std::fwrite(index.data(), sizeof index[0], index.size(), out) == index.size() &&
-                   std::fflush(scratch) == 0 && std::fseek(scratch, 0, SEEK_SET) == 0;
-    std::vector<uint8_t> chunk(1 << 20);
-    for (uint64_t left = dataSize; written && left > 0;) {
-        const size_t count = static_cast<size_t>(std::min<uint64_t>(left, chunk.size()));
-        written = std::fread(chunk.data(), 1, count, scratch) == count &&
-                  std::fwrite(chunk.data(), 1, count, out) == count;
-        left -= count;
-    }
-    const bool closed = std::fclose(out) == 0;
+    const auto copyArchive = [&](std::FILE* out) {
+        const ArchiveHeader header{width, height, FrameCount(), 0};
+        bool written =
+            std::fwrite(&header, sizeof header, 1, out) == 1 &&
+            std::fwrite(index.data(), sizeof index[0], index.size(), out) == index.size() &&
+            std::fflush(scratch) == 0 && std::fseek(scratch, 0, SEEK_SET) == 0;
+        std::vector<uint8_t> chunk(1 << 20);
+        for (uint64_t left = dataSize; written && left > 0;) {
+            const size_t count = static_cast<size_t>(std::min<uint64_t>(left, chunk.size()));
+            written = std::fread(chunk.data(), 1, count, scratch) == count &&
+                      std::fwrite(chunk.data(), 1, count, out) == count;
+            left -= count;
+        }
+        return written;
+    };
+    WriteBesideAndPlace(path, copyArchive, placement);
     std::fclose(scratch);
     scratch = nullptr;
-    std::remove(scratchPath.c_str());
-    if (!written || !closed || !ReplaceFileAtomically(temporary, path)) {
-        std::remove(temporary.c_str());
-        FailInput(path + ": cannot write the archive");
-    }
+    RemoveFile(scratchPath);
+    scratchGuard.reset();
 }
 
 std::vector<uint8_t> ArchiveBuilder::Serialize() const {
@@ -170,13 +190,10 @@ std::vector<uint8_t> ArchiveBuilder::Serialize() const {
 }
 
 void WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes) {
-    const std::string temporary = TemporaryNameBeside(path);
-    std::FILE* out = std::fopen(temporary.c_str(), "wb");
-    if (out == nullptr) FailInput(path + ": cannot create " + temporary);
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    const bool closed = std::fclose(out) == 0;
-    if (!written || !closed || !ReplaceFileAtomically(temporary, path)) {
-        std::remove(temporary.c_str());
-        FailInput(path + ": cannot write the archive");
-    }
+    WriteBesideAndPlace(
+        path,
+        [&](std::FILE* out) {
+            return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+        },
+        ReplaceArchive);
 }

@@ -1,12 +1,24 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "archive/archive_format.h"
+
+class RemovedIfInterrupted;
+
+// Puts the complete archive file `finished`, which lies in the same folder, in the place of
+// `archive`. Throws ToolError; `finished` is then removed by the caller.
+using ArchivePlacement =
+    std::function<void(const std::string& finished, const std::string& archive)>;
+
+// The plain placement: the archive replaced in one step.
+void ReplaceArchive(const std::string& finished, const std::string& archive);
 
 struct PackOptions {
     int level = 9;  // zlib level 0-9
@@ -48,9 +60,10 @@ class ArchiveBuilder {
     // The whole archive file; throws ToolError when it would break the format's limits.
     std::vector<uint8_t> Serialize() const;
 
-    // Puts the archive in the place of the path given at construction, in one step: an
-    // archive that was there stays whole until then. Throws ToolError.
-    void Commit();
+    // Writes the archive beside the path given at construction and puts it in place with
+    // `placement`, which an interrupt never cuts short: an archive that was there stays whole
+    // until then. Throws ToolError.
+    void Commit(const ArchivePlacement& placement = ReplaceArchive);
 
   private:
     void CheckStreamStarts() const;
@@ -66,6 +79,7 @@ class ArchiveBuilder {
     std::string path;
     std::string scratchPath;
     std::FILE* scratch = nullptr;  // with a path
+    std::unique_ptr<RemovedIfInterrupted> scratchGuard;
     uint64_t dataSize = 0;
     size_t streamCount = 0;
     // Stream hash -> index entries already stored under it, for --dedupe.
@@ -78,10 +92,6 @@ std::vector<uint8_t> CompressStream(std::span<const uint8_t> pixels, int level);
 // The stream that stores a picture given top row first: its rows turned over and compressed.
 std::vector<uint8_t> FrameStream(std::span<const uint8_t> topDownPixels, uint32_t width,
                                  uint32_t height, int level);
-
-// A name for a temporary file beside `path`, in the same folder so that a rename can put it in
-// place.
-std::string TemporaryNameBeside(const std::string& path);
 
 // Writes `bytes` to a temporary file beside `path` and renames it into place, so a failure
 // never leaves a half-written archive nor destroys an existing one. Throws ToolError.

@@ -4,6 +4,7 @@
 #include "archive/archive_failure.h"
 #include "command_line.h"
 #include "commands.h"
+#include "file_names.h"
 #include "tool_error.h"
 
 // Decodes every frame as the player would, but lists the failures instead of ending.
@@ -27,7 +28,9 @@ int CheckCommand(int argc, char** argv) {
         FailInput(path + ": " + std::to_string(bad) + " of " +
                   std::to_string(unpacker.FrameCount()) + " frames cannot be decoded");
     }
-    std::printf("%s: all %u frames decode (%ux%u)\n", path.c_str(), unpacker.FrameCount(),
-                unpacker.Width(), unpacker.Height());
+    char figures[80];
+    std::snprintf(figures, sizeof figures, "all %u frames decode (%ux%u)\n", unpacker.FrameCount(),
+                  unpacker.Width(), unpacker.Height());
+    PrintText(stdout, path + ": " + figures);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "archive/archive_failure.h"
+#include "file_names.h"
 #include "tool_error.h"
 
 uint32_t ParseNumber(const std::string& text, uint32_t low, uint32_t high,
@@ -28,9 +29,9 @@ void ParseSize(const std::string& text, const std::string& what, uint32_t& width
 }
 
 void OpenArchiveOrFail(ImageUnpacker& unpacker, const std::string& path) {
-    const OpenStatus status = unpacker.TryOpen(WidePathFromNative(path).c_str());
+    const OpenStatus status = unpacker.TryOpen(ArchivePathOf(path).c_str());
     if (status != OpenStatus::Ok) {
-        FailInput(path + ": " + OpenFailureReasonFor(WidePathFromNative(path).c_str(), status));
+        FailInput(path + ": " + OpenFailureReasonFor(ArchivePathOf(path).c_str(), status));
     }
 }
 

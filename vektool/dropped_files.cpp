@@ -4,9 +4,11 @@
 #include <cctype>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <new>
 
 #include "commands.h"
+#include "file_names.h"
 #include "tool_error.h"
 
 namespace {
@@ -46,10 +48,22 @@ int CompareNames(const std::string& a, size_t i, const std::string& b, size_t j)
     return 0;
 }
 
-bool FileExists(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file != nullptr) std::fclose(file);
-    return file != nullptr;
+// What a dropped folder gives to pack: pictures, GIFs, YUV4MPEG2 and videos, known by their
+// ending; the rest of a folder (Thumbs.db, notes) is left alone.
+bool IsPackableName(const std::string& name) {
+    static const char* const kEndings[] = {
+        ".png",  ".pgm", ".gif", ".jpg",  ".jpeg", ".jpe", ".bmp", ".tga", ".y4m",
+        ".mp4",  ".m4v", ".mov", ".mkv",  ".webm", ".avi", ".wmv", ".asf", ".mpg",
+        ".mpeg", ".ts",  ".mts", ".m2ts", ".flv",  ".3gp", ".ogv"};
+    std::string lower = name;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const std::string ending : kEndings) {
+        if (lower.size() > ending.size() &&
+            lower.compare(lower.size() - ending.size(), ending.size(), ending) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string InFolder(const std::string& folder, const std::string& name) {
@@ -67,10 +81,15 @@ bool NameOrderLess(const std::string& a, const std::string& b) {
     return a < b;
 }
 
-std::string PreviousArchiveName(const std::function<bool(const std::string&)>& taken) {
+std::string PreviousArchiveName(const std::string& archiveName,
+                                const std::function<bool(const std::string&)>& taken) {
+    const size_t dot = archiveName.find_last_of('.');
+    const bool hasEnding = dot != std::string::npos && dot > 0;
+    const std::string stem = hasEnding ? archiveName.substr(0, dot) : archiveName;
+    const std::string ending = hasEnding ? archiveName.substr(dot) : "";
     for (unsigned n = 1;; ++n) {
         const std::string name =
-            n == 1 ? "vek (previous).bin" : "vek (previous " + std::to_string(n) + ").bin";
+            stem + (n == 1 ? " (previous)" : " (previous " + std::to_string(n) + ")") + ending;
         if (!taken(name)) return name;
     }
 }
@@ -78,46 +97,68 @@ std::string PreviousArchiveName(const std::function<bool(const std::string&)>& t
 bool LooksLikeDroppedFiles(int argc, char** argv) {
     if (argc < 2) return false;
     for (int i = 1; i < argc; ++i) {
-        if (argv[i][0] == '-' || !FileExists(argv[i])) return false;
+        if (argv[i][0] == '-' || !PathExists(argv[i])) return false;
     }
     return true;
 }
 
-std::string PackKeepingPrevious(const std::vector<std::string>& packArguments,
-                                const std::string& folder) {
-    const std::string archive = InFolder(folder, kArchiveName);
-    std::string previous;
-    if (FileExists(archive)) {
-        previous = PreviousArchiveName(
-            [&](const std::string& name) { return FileExists(InFolder(folder, name)); });
-        if (std::rename(archive.c_str(), InFolder(folder, previous).c_str()) != 0) {
-            FailInput("cannot keep the previous " + archive + " as " + previous +
-                      ": nothing was packed");
+std::vector<std::string> FilesInFolder(const std::string& folder) {
+    std::vector<std::string> files;
+    std::error_code error;
+    std::filesystem::directory_iterator entries(PathOf(folder), error);
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        const std::string name = Utf8Of(entries->path().filename());
+        if (entries->is_regular_file(error) && IsPackableName(name)) {
+            files.push_back(Utf8Of(entries->path()));
         }
     }
-    std::vector<std::string> args = {"pack", "-o", archive};
-    args.insert(args.end(), packArguments.begin(), packArguments.end());
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    try {
-        PackCommand(static_cast<int>(args.size()), argv.data());
-    } catch (...) {
-        // A failed pack writes nothing: the previous archive goes back in place.
-        if (!previous.empty()) std::rename(InFolder(folder, previous).c_str(), archive.c_str());
-        throw;
+    if (error) FailInput(folder + ": cannot list: " + error.message());
+    if (files.empty()) FailInput(folder + ": the folder holds no pictures or videos");
+    std::sort(files.begin(), files.end(), NameOrderLess);
+    return files;
+}
+
+std::vector<std::string> ExpandFolders(const std::vector<std::string>& inputs) {
+    std::vector<std::string> files;
+    for (const std::string& input : inputs) {
+        if (input == "-" || !IsFolder(input)) {
+            files.push_back(input);
+            continue;
+        }
+        const std::vector<std::string> inside = FilesInFolder(input);
+        files.insert(files.end(), inside.begin(), inside.end());
     }
-    return previous;
+    return files;
+}
+
+void KeepPreviousArchive(const std::string& finished, const std::string& archive,
+                         std::string& previous) {
+    const std::string folder = Utf8Of(PathOf(archive).parent_path());
+    const std::string name = Utf8Of(PathOf(archive).filename());
+    if (!PathExists(archive)) {
+        if (!ReplaceFileAtomically(finished, archive)) FailInput(archive + ": cannot write it");
+        return;
+    }
+    previous = PreviousArchiveName(name, [&](const std::string& candidate) {
+        return PathExists(InFolder(folder, candidate));
+    });
+    if (!ReplaceKeepingBackup(finished, archive, InFolder(folder, previous))) {
+        FailInput("cannot keep the previous " + archive + " as " + previous +
+                  ": it stays as it was");
+    }
 }
 
 void PackDroppedFiles(std::vector<std::string> files, const std::string& folder) {
     std::sort(files.begin(), files.end(), NameOrderLess);
-    const std::string previous = PackKeepingPrevious(files, folder);
-    if (!previous.empty()) {
-        std::fprintf(stderr, "vektool: the previous %s is kept as %s\n", kArchiveName,
-                     previous.c_str());
-    }
-    std::fprintf(stderr, "vektool: start noctiva.exe to play the new %s\n", kArchiveName);
+    const std::string archive = InFolder(folder, kArchiveName);
+    std::vector<std::string> args = {"pack", "--keep-previous", "-o", archive, "--"};
+    args.insert(args.end(), files.begin(), files.end());
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    PackCommand(static_cast<int>(args.size()), argv.data());
+    PrintText(stderr,
+              std::string("vektool: start noctiva.exe to play the new ") + kArchiveName + "\n");
 }
 
 int DropCommand(int argc, char** argv) {
@@ -126,13 +167,13 @@ int DropCommand(int argc, char** argv) {
     try {
         PackDroppedFiles(std::vector<std::string>(argv + 1, argv + argc), ProgramFolder());
     } catch (const ToolError& error) {
-        std::fprintf(stderr, "vektool: %s\n", error.message.c_str());
+        PrintText(stderr, "vektool: " + error.message + "\n");
         status = error.exitCode;
     } catch (const std::bad_alloc&) {
         std::fputs("vektool: out of memory\n", stderr);
         status = kExitBadInput;
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "vektool: %s\n", error.what());
+        PrintText(stderr, std::string("vektool: ") + error.what() + "\n");
         status = kExitBadInput;
     }
     if (ownWindow) {

@@ -13,20 +13,29 @@ inline constexpr const char* kArchiveName = "vek.bin";
 // their value ("frame 9" before "frame 10"); the folders decide between equal names.
 bool NameOrderLess(const std::string& a, const std::string& b);
 
-// The first of "vek (previous).bin", "vek (previous 2).bin", ... that is not `taken`.
-std::string PreviousArchiveName(const std::function<bool(const std::string&)>& taken);
+// For "vek.bin": the first of "vek (previous).bin", "vek (previous 2).bin", ... that is not
+// `taken`; other names alike.
+std::string PreviousArchiveName(const std::string& archiveName,
+                                const std::function<bool(const std::string&)>& taken);
 
-// True when the arguments are files and no command: what Explorer gives for a drop.
+// True when the arguments are files or folders and no command: what Explorer gives for a drop.
 bool LooksLikeDroppedFiles(int argc, char** argv);
 
-// Packs with pack's `packArguments` (options and inputs, no -o) into `folder`/vek.bin. The
-// archive that was there is kept under a previous name, which is returned (empty when there was
-// none); after a failed pack it is back in place. Throws ToolError.
-std::string PackKeepingPrevious(const std::vector<std::string>& packArguments,
-                                const std::string& folder);
+// The pictures and videos in a folder (not in its subfolders), in name order. Throws ToolError
+// when it holds none.
+std::vector<std::string> FilesInFolder(const std::string& folder);
 
-// Packs the files in name order into `folder`/vek.bin as pack does. The archive that was there
-// is kept under a previous name; after a failed pack it is back in place. Throws ToolError.
+// The inputs with each folder replaced by the files in it.
+std::vector<std::string> ExpandFolders(const std::vector<std::string>& inputs);
+
+// The drop's placement of a finished archive: the archive at `archive`, if any, is kept as the
+// first free previous name (told in `previous`), and an archive stays in place throughout.
+void KeepPreviousArchive(const std::string& finished, const std::string& archive,
+                         std::string& previous);
+
+// Packs the files in name order into `folder`/vek.bin as `pack --keep-previous` does: into a
+// temporary file first. Only a complete archive replaces the one that was there, which is kept
+// under a previous name; a failed or interrupted pack leaves it untouched. Throws ToolError.
 void PackDroppedFiles(std::vector<std::string> files, const std::string& folder);
 
 // The drop: packs into vektool's own folder, reports, and in a console window of its own

@@ -1,12 +1,23 @@
 #include <windows.h>
 
 #include "dropped_files.h"
+#include "file_names.h"
 
 std::string ProgramFolder() {
-    char path[MAX_PATH * 2];
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path) return "";
-    std::string folder(path, length);
+    // A long path (longPathAware) can exceed MAX_PATH: the buffer grows until the name fits.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return "";
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        if (path.size() >= 32768) return "";
+        path.resize(path.size() * 2);
+    }
+    const std::string folder = Utf8OfWide(path);
     const size_t slash = folder.find_last_of("\\/");
     return slash == std::string::npos ? "." : folder.substr(0, slash);
 }

@@ -4,6 +4,7 @@
 
 #include "command_line.h"
 #include "commands.h"
+#include "file_names.h"
 #include "picture_io.h"
 #include "platform_tools.h"
 #include "tool_error.h"
@@ -41,7 +42,7 @@ int DumpCommand(int argc, char** argv) {
         WriteWholeFile(stdout, pgm, "standard output");
         return 0;
     }
-    std::FILE* out = std::fopen(outputPath.c_str(), "wb");
+    std::FILE* out = OpenFile(outputPath, "wb");
     if (out == nullptr) FailInput(outputPath + ": cannot create");
     const bool written = std::fwrite(pgm.data(), 1, pgm.size(), out) == pgm.size();
     if (std::fclose(out) != 0 || !written) FailInput(outputPath + ": write error");

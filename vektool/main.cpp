@@ -4,9 +4,13 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "commands.h"
 #include "dropped_files.h"
+#include "file_names.h"
+#include "interrupt_cleanup.h"
 #include "tool_error.h"
 
 namespace {
@@ -17,9 +21,10 @@ constexpr const char* kUsage =
     "  check ARCHIVE                   decode every frame, list the bad ones\n"
     "  dump ARCHIVE N [-o FILE]        frame N as a binary PGM\n"
     "  pack [-o ARCHIVE] [--size WxH|source] [--fps N] [--invert] [--threshold N]\n"
-    "       [--jobs N] [--level 0-9] [--dedupe] INPUT...\n"
-    "                                  videos (through ffmpeg), GIFs, PGM or PNG files,\n"
-    "                                  YUV4MPEG2 (- for stdin), at 30 frames a second\n"
+    "       [--jobs N] [--level 0-9] [--dedupe] [--keep-previous] INPUT...\n"
+    "                                  videos (through ffmpeg), GIFs, PNG, JPEG, BMP, TGA or\n"
+    "                                  PGM files, folders of them, YUV4MPEG2 (- for stdin),\n"
+    "                                  at 30 frames a second\n"
     "  unpack ARCHIVE DIR              every frame as DIR/frame-00000.png, ...\n"
     "  demo -o ARCHIVE [--size WxH] [--frames N]\n"
     "                                  the built-in demo animation\n"
@@ -64,23 +69,35 @@ int Run(int argc, char** argv) {
     if (!ProgramFolder().empty() && LooksLikeDroppedFiles(argc, argv)) {
         return DropCommand(argc, argv);
     }
-    std::fprintf(stderr, "vektool: unknown command '%s' (try vektool --help)\n", argv[1]);
+    PrintText(stderr,
+              std::string("vektool: unknown command '") + argv[1] + "' (try vektool --help)\n");
+    // Started by a drop that is none (a shortcut, a file that went away meanwhile): the line
+    // must stay readable.
+    if (HasOwnConsoleWindow()) {
+        std::fputs("Press any key to close this window.\n", stderr);
+        WaitForKeyPress();
+    }
     return kExitUsage;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    InstallInterruptCleanup();
+    std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+    std::vector<char*> utf8Argv;
+    for (std::string& argument : arguments) utf8Argv.push_back(argument.data());
+    utf8Argv.push_back(nullptr);
     try {
-        return Run(argc, argv);
+        return Run(static_cast<int>(arguments.size()), utf8Argv.data());
     } catch (const ToolError& error) {
-        std::fprintf(stderr, "vektool: %s\n", error.message.c_str());
+        PrintText(stderr, "vektool: " + error.message + "\n");
         return error.exitCode;
     } catch (const std::bad_alloc&) {
         std::fputs("vektool: out of memory\n", stderr);
         return kExitBadInput;
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "vektool: %s\n", error.what());
+        PrintText(stderr, std::string("vektool: ") + error.what() + "\n");
         return kExitBadInput;
     }
 }

@@ -10,6 +10,9 @@
 #include "command_line.h"
 #include "commands.h"
 #include "dropped_files.h"
+#include "file_names.h"
+#include "interrupt_cleanup.h"
+#include "leftover_files.h"
 #include "pack_inputs.h"
 #include "pack_output.h"
 #include "parallel_packer.h"
@@ -22,7 +25,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vektool pack [-o ARCHIVE] [--size WxH|source] [--fps N] [--invert] [--threshold N] "
-    "[--jobs N] [--level 0-9] [--dedupe] [--] INPUT...";
+    "[--jobs N] [--level 0-9] [--dedupe] [--keep-previous] [--] INPUT...";
 
 // How the grey of each frame becomes the shadow.
 struct Silhouette {
@@ -37,6 +40,7 @@ struct PackArguments {
     Silhouette silhouette;
     uint32_t pictureRate = kPlayerRate;
     unsigned jobs = DefaultJobs();
+    bool keepPrevious = false;
     std::vector<std::string> inputs;
 };
 
@@ -66,6 +70,8 @@ PackArguments ParsePackArguments(int argc, char** argv) {
             args.output = value();
         } else if (arg == "--level") {
             args.options.level = static_cast<int>(ParseNumber(value(), 0, 9, "--level"));
+        } else if (arg == "--keep-previous") {
+            args.keepPrevious = true;
         } else if (arg == "--dedupe") {
             args.options.dedupe = true;
         } else if (arg == "--size") {
@@ -103,7 +109,7 @@ void ApplySilhouette(std::vector<uint8_t>& pixels, const Silhouette& silhouette)
 
 bool IsRegularFile(const std::string& path) {
     std::error_code error;
-    return std::filesystem::is_regular_file(std::filesystem::path(path), error);
+    return std::filesystem::is_regular_file(PathOf(path), error);
 }
 
 std::string SizeText(uint32_t w, uint32_t h) {
@@ -114,7 +120,8 @@ std::string SizeText(uint32_t w, uint32_t h) {
 // differs.
 class FrameCollector : public FrameSink {
   public:
-    explicit FrameCollector(const PackArguments& args) : args(args) {}
+    FrameCollector(const PackArguments& args, ArchivePlacement placement)
+        : args(args), placement(std::move(placement)) {}
 
     void Add(GreyPicture picture, uint32_t showings, const std::string& source) override {
         if (!builder) {
@@ -140,12 +147,13 @@ class FrameCollector : public FrameSink {
     const ArchiveBuilder& Finish() {
         packer->Finish();
         progress.Finish();
-        builder->Commit();
+        builder->Commit(placement);
         return *builder;
     }
 
   private:
     const PackArguments& args;
+    ArchivePlacement placement;
     std::unique_ptr<ArchiveBuilder> builder;
     std::unique_ptr<ParallelPacker> packer;
     std::string firstSource;
@@ -158,10 +166,9 @@ using FileCloser = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 // A video from a pipe or a FIFO, copied to a file beside the archive as it is read: the pipe
 // gives its bytes once, and ffmpeg may have to seek (an MP4's index often comes last).
 struct ScratchCopy {
-    ScratchCopy(InputStream& input, const std::string& name, const std::string& beside)
-        : path(TemporaryNameBeside(beside) + ".input") {
-        std::FILE* out = std::fopen(path.c_str(), "wb");
-        if (out == nullptr) FailInput(name + ": cannot create " + path);
+    ScratchCopy(InputStream& input, const std::string& name, const std::string& beside) {
+        std::FILE* out = CreateScratchBeside(beside, ".input", path);
+        guard = std::make_unique<RemovedIfInterrupted>(path);
         std::vector<uint8_t> chunk(1 << 20);
         bool written = true;
         for (size_t got; written && (got = input.Read(chunk.data(), chunk.size())) > 0;) {
@@ -169,14 +176,15 @@ struct ScratchCopy {
         }
         written = std::fclose(out) == 0 && written;
         if (!input.Failed() && written) return;
-        std::remove(path.c_str());
+        RemoveFile(path);
         FailInput(input.Failed() ? name + ": read error" : path + ": write error");
     }
-    ~ScratchCopy() { std::remove(path.c_str()); }
+    ~ScratchCopy() { RemoveFile(path); }
     ScratchCopy(const ScratchCopy&) = delete;
     ScratchCopy& operator=(const ScratchCopy&) = delete;
 
     std::string path;
+    std::unique_ptr<RemovedIfInterrupted> guard;
 };
 
 void AddInput(const std::string& input, const PackArguments& args, RateConverter& pictureRate,
@@ -184,7 +192,7 @@ void AddInput(const std::string& input, const PackArguments& args, RateConverter
     const bool standardInput = input == "-";
     const std::string name = standardInput ? "standard input" : input;
     if (standardInput) UseBinaryStandardStreams();
-    FileCloser file(standardInput ? stdin : std::fopen(input.c_str(), "rb"),
+    FileCloser file(standardInput ? stdin : OpenFile(input, "rb"),
                     standardInput ? +[](std::FILE*) { return 0; } : &std::fclose);
     if (!file) FailInput(input + ": cannot open: " + std::strerror(errno));
     // Read once: a pipe or a FIFO gives its bytes only one time.
@@ -229,12 +237,23 @@ void AddInput(const std::string& input, const PackArguments& args, RateConverter
 void PrintSummary(const std::string& output, const ArchiveBuilder& result, size_t bytes) {
     const double seconds = double(result.FrameCount()) / kPlayerRate;
     const double megabytesPerMinute = seconds > 0 ? bytes / 1e6 * 60.0 / seconds : 0.0;
-    std::fprintf(stderr,
-                 "vektool: pack: %s: %s, %u frames (%.1f s at %u frames a second), %zu streams, "
-                 "%zu bytes, %.1f MB per minute\n",
-                 output.c_str(), SizeText(result.Width(), result.Height()).c_str(),
-                 result.FrameCount(), seconds, kPlayerRate, result.StoredStreams(), bytes,
-                 megabytesPerMinute);
+    char figures[200];
+    std::snprintf(figures, sizeof figures,
+                  "%u frames (%.1f s at %u frames a second), %zu streams, %zu bytes, %.1f MB per "
+                  "minute\n",
+                  result.FrameCount(), seconds, kPlayerRate, result.StoredStreams(), bytes,
+                  megabytesPerMinute);
+    PrintText(stderr, "vektool: pack: " + output + ": " +
+                          SizeText(result.Width(), result.Height()) + ", " + figures);
+}
+
+// The files that an interrupted pack into the same folder left, once nothing writes them.
+void RemoveLeftoversBeside(const std::string& output) {
+    const std::string folder = Utf8Of(PathOf(output).parent_path());
+    if (const size_t removed = RemoveLeftoverFiles(folder)) {
+        PrintText(stderr, "vektool: pack: removed " + std::to_string(removed) +
+                              " file(s) left by an interrupted pack\n");
+    }
 }
 
 // An installed vektool without -o: vek.bin in the user's own folder, which the installed player
@@ -242,29 +261,39 @@ void PrintSummary(const std::string& output, const ArchiveBuilder& result, size_
 int PackIntoUserFolder(int argc, char** argv) {
     const std::string folder = DefaultPackFolder();
     std::error_code error;
-    std::filesystem::create_directories(folder, error);
+    std::filesystem::create_directories(PathOf(folder), error);
     if (error) FailInput("cannot create " + folder + ": " + error.message());
-    const std::string previous =
-        PackKeepingPrevious(std::vector<std::string>(argv + 1, argv + argc), folder);
-    if (!previous.empty()) {
-        std::fprintf(stderr, "vektool: the previous %s is kept as %s/%s\n", kArchiveName,
-                     folder.c_str(), previous.c_str());
-    }
-    std::fprintf(stderr, "vektool: wrote %s/%s, which noctiva plays when given no archive\n",
-                 folder.c_str(), kArchiveName);
+    const std::string archive = Utf8Of(PathOf(folder) / kArchiveName);
+    std::vector<std::string> args = {"pack", "--keep-previous", "-o", archive};
+    args.insert(args.end(), argv + 1, argv + argc);
+    std::vector<char*> packArgv;
+    for (std::string& arg : args) packArgv.push_back(arg.data());
+    packArgv.push_back(nullptr);
+    PackCommand(static_cast<int>(args.size()), packArgv.data());
+    PrintText(stderr, "vektool: wrote " + archive + ", which noctiva plays when given no archive\n");
     return 0;
 }
 
 }  // namespace
 
 int PackCommand(int argc, char** argv) {
-    const PackArguments args = ParsePackArguments(argc, argv);
+    PackArguments args = ParsePackArguments(argc, argv);
     if (args.output.empty()) return PackIntoUserFolder(argc, argv);
-    FrameCollector collector(args);
+    args.inputs = ExpandFolders(args.inputs);
+    RemoveLeftoversBeside(args.output);
+    std::string previous;
+    const ArchivePlacement keep = [&](const std::string& finished, const std::string& archive) {
+        KeepPreviousArchive(finished, archive, previous);
+    };
+    FrameCollector collector(args, args.keepPrevious ? keep : ArchivePlacement(ReplaceArchive));
     RateConverter pictureRate(args.pictureRate);
     for (const std::string& input : args.inputs) AddInput(input, args, pictureRate, collector);
     if (collector.Empty()) FailInput("pack: the input holds no frames");
     const ArchiveBuilder& result = collector.Finish();
     PrintSummary(args.output, result, result.FileSize());
+    if (!previous.empty()) {
+        PrintText(stderr, "vektool: pack: the previous " + Utf8Of(PathOf(args.output).filename()) +
+                              " is kept as " + previous + "\n");
+    }
     return 0;
 }

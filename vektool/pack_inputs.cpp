@@ -35,9 +35,7 @@ uint32_t RateConverter::Next(uint64_t ticks) {
 InputKind KindOfInput(InputStream& input, const std::string& name) {
     const std::span<const uint8_t> head = input.Peek(16);
     const std::string start(head.begin(), head.end());
-    if (start.rfind("\x89PNG\r\n\x1a\n", 0) == 0 || start.rfind("P5", 0) == 0) {
-        return InputKind::Picture;
-    }
+    if (PictureKindOf(head, name) != PictureKind::None) return InputKind::Picture;
     if (start.rfind("GIF87a", 0) == 0 || start.rfind("GIF89a", 0) == 0) return InputKind::Gif;
     const bool y4mName = name.size() > 4 && name.compare(name.size() - 4, 4, ".y4m") == 0;
     if (start.rfind("YUV4MPEG2", 0) == 0 || y4mName) return InputKind::Y4m;

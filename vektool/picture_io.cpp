@@ -5,8 +5,10 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 
+#include "file_names.h"
 #include "gif_decoder.h"
 #include "input_stream.h"
 #include "tool_error.h"
@@ -94,6 +96,51 @@ std::vector<uint8_t> CheckedPngChunks(std::span<const uint8_t> bytes, const std:
     return checked;
 }
 
+// A picture through stb: colour turned to grey by luma, transparent pixels composed over white,
+// as a browser shows them on a white page.
+GreyPicture DecodeWithStb(std::span<const uint8_t> bytes, const std::string& name,
+                          const std::string& kind, uint64_t maxPixels) {
+    if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
+        FailInput(name + ": " + kind + " file too large");
+    }
+    const int length = static_cast<int>(bytes.size());
+    int width = 0, height = 0, channels = 0;
+    TakeStbFailureReason();
+    // stb allocates the whole picture, and more, from the header alone: its size comes first.
+    if (stbi_info_from_memory(bytes.data(), length, &width, &height, &channels) == 0) {
+        const std::string reason = TakeStbFailureReason();
+        FailInput(name + ": cannot decode " + kind + (reason.empty() ? "" : ": " + reason));
+    }
+    CheckPictureSize(uint32_t(width), uint32_t(height), name, maxPixels);
+    // Grey and alpha requested: stb turns colour into luma (77 R + 150 G + 29 B) / 256.
+    stbi_uc* data = stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, 2);
+    if (data == nullptr) {
+        const std::string reason = TakeStbFailureReason();
+        FailInput(name + ": cannot decode " + kind + (reason.empty() ? "" : ": " + reason) + " (" +
+                  std::to_string(width) + "x" + std::to_string(height) + ", " +
+                  std::to_string(bytes.size()) + " bytes)");
+    }
+    GreyPicture picture;
+    picture.width = static_cast<uint32_t>(width);
+    picture.height = static_cast<uint32_t>(height);
+    picture.pixels.resize(size_t{picture.width} * picture.height);
+    for (size_t i = 0; i < picture.pixels.size(); ++i) {
+        const uint32_t grey = data[2 * i], alpha = data[2 * i + 1];
+        picture.pixels[i] = static_cast<uint8_t>((grey * alpha + 255 * (255 - alpha) + 127) / 255);
+    }
+    stbi_image_free(data);
+    return picture;
+}
+
+bool EndsWithCaseless(const std::string& name, const std::string& ending) {
+    if (name.size() < ending.size()) return false;
+    for (size_t i = 0; i < ending.size(); ++i) {
+        const char c = name[name.size() - ending.size() + i];
+        if (std::tolower(static_cast<unsigned char>(c)) != ending[i]) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void CheckPictureSize(uint64_t width, uint64_t height, const std::string& what,
@@ -146,34 +193,7 @@ GreyPicture DecodePng(std::span<const uint8_t> bytes, const std::string& name, u
     if (bytes.size() >= 24 && std::memcmp(bytes.data() + 12, "IHDR", 4) == 0) {
         CheckPictureSize(BigEndianWord(bytes, 16), BigEndianWord(bytes, 20), name, maxPixels);
     }
-    const std::vector<uint8_t> png = CheckedPngChunks(bytes, name);
-    const int length = static_cast<int>(png.size());
-    int width = 0, height = 0, channels = 0;
-    TakeStbFailureReason();
-    // stb allocates the whole picture, and more, from the header alone: its size comes first.
-    if (stbi_info_from_memory(png.data(), length, &width, &height, &channels) == 0) {
-        const std::string reason = TakeStbFailureReason();
-        FailInput(name + ": cannot decode PNG" + (reason.empty() ? "" : ": " + reason));
-    }
-    CheckPictureSize(uint32_t(width), uint32_t(height), name, maxPixels);
-    // Grey and alpha requested: stb turns colour into luma (77 R + 150 G + 29 B) / 256.
-    stbi_uc* data = stbi_load_from_memory(png.data(), length, &width, &height, &channels, 2);
-    if (data == nullptr) {
-        const std::string reason = TakeStbFailureReason();
-        FailInput(name + ": cannot decode PNG" + (reason.empty() ? "" : ": " + reason) + " (" +
-                  std::to_string(width) + "x" + std::to_string(height) + ", " +
-                  std::to_string(bytes.size()) + " bytes)");
-    }
-    GreyPicture picture;
-    picture.width = static_cast<uint32_t>(width);
-    picture.height = static_cast<uint32_t>(height);
-    picture.pixels.resize(size_t{picture.width} * picture.height);
-    for (size_t i = 0; i < picture.pixels.size(); ++i) {
-        const uint32_t grey = data[2 * i], alpha = data[2 * i + 1];
-        picture.pixels[i] = static_cast<uint8_t>((grey * alpha + 255 * (255 - alpha) + 127) / 255);
-    }
-    stbi_image_free(data);
-    return picture;
+    return DecodeWithStb(CheckedPngChunks(bytes, name), name, "PNG", maxPixels);
 }
 
 GreyPicture DecodePicture(std::span<const uint8_t> bytes, const std::string& name,
@@ -186,7 +206,30 @@ GreyPicture DecodePicture(std::span<const uint8_t> bytes, const std::string& nam
     if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] == '5') {
         return DecodePgm(bytes, name, maxPixels);
     }
-    FailInput(name + ": neither a binary PGM (P5) nor a PNG file");
+    switch (PictureKindOf(bytes, name)) {
+        case PictureKind::Jpeg:
+            return DecodeWithStb(bytes, name, "JPEG", maxPixels);
+        case PictureKind::Bmp:
+            return DecodeWithStb(bytes, name, "BMP", maxPixels);
+        case PictureKind::Tga:
+            return DecodeWithStb(bytes, name, "TGA", maxPixels);
+        default:
+            break;
+    }
+    FailInput(name + ": not a picture that vektool reads (PNG, JPEG, BMP, TGA or binary PGM)");
+}
+
+PictureKind PictureKindOf(std::span<const uint8_t> bytes, const std::string& name) {
+    const auto startsWith = [&](std::initializer_list<uint8_t> head) {
+        return bytes.size() >= head.size() && std::equal(head.begin(), head.end(), bytes.begin());
+    };
+    if (startsWith({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'})) return PictureKind::Png;
+    if (startsWith({'P', '5'})) return PictureKind::Pgm;
+    if (startsWith({0xFF, 0xD8, 0xFF})) return PictureKind::Jpeg;
+    if (startsWith({'B', 'M'})) return PictureKind::Bmp;
+    // TGA has no mark of its own at the start: its name tells it.
+    if (EndsWithCaseless(name, ".tga")) return PictureKind::Tga;
+    return PictureKind::None;
 }
 
 GreyPicture ReadPictureFile(const std::string& path) {
@@ -359,7 +402,7 @@ bool Y4mReader::Next(GreyPicture& picture) {
 }
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenFile(path, "rb");
     if (file == nullptr) FailInput(path + ": cannot open: " + std::strerror(errno));
     std::vector<uint8_t> bytes;
     uint8_t chunk[65536];

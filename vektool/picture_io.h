@@ -35,11 +35,16 @@ GreyPicture DecodePgm(std::span<const uint8_t> bytes, const std::string& name,
 GreyPicture DecodePng(std::span<const uint8_t> bytes, const std::string& name,
                       uint64_t maxPixels = kMaxPicturePixels);
 
-// Decodes a PGM or PNG, told apart by their first bytes.
+enum class PictureKind { None, Pgm, Png, Jpeg, Bmp, Tga };
+
+// The kind of picture by its first bytes, and a TGA (which has no such mark) by its name.
+PictureKind PictureKindOf(std::span<const uint8_t> bytes, const std::string& name);
+
+// Decodes a PGM, PNG, JPEG, BMP or TGA picture (PictureKindOf).
 GreyPicture DecodePicture(std::span<const uint8_t> bytes, const std::string& name,
                           uint64_t maxPixels = kMaxPicturePixels);
 
-// Reads a PGM or PNG file.
+// Reads a picture file.
 GreyPicture ReadPictureFile(const std::string& path);
 
 // The picture scaled to width × height (stb_image_resize's default filter).

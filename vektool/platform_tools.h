@@ -13,9 +13,6 @@ void UseBinaryStandardStreams();
 // True when stderr shows on a terminal, where a progress line that rewrites itself helps.
 bool StandardErrorIsTerminal();
 
-// Puts the finished file `from` in the place of `to` in one step, replacing any file there.
-bool ReplaceFileAtomically(const std::string& from, const std::string& to);
-
 // A program started without a shell: one of its standard streams is a pipe to us, its error
 // output another; the remaining stream is the null device.
 struct StartedProcess {

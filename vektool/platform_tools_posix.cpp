@@ -18,10 +18,6 @@ bool StandardErrorIsTerminal() {
     return isatty(STDERR_FILENO) != 0;
 }
 
-bool ReplaceFileAtomically(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0;
-}
-
 namespace {
 
 // The pipes' ends stay ours only: a second program started later must not inherit them, or
@@ -58,12 +54,21 @@ StartResult StartProcess(const std::vector<std::string>& command, bool feedInput
     posix_spawn_file_actions_addopen(&actions, otherSlot, "/dev/null",
                                      feedInput ? O_WRONLY : O_RDONLY, 0);
 
+    // The program gets no part of our signal mask: vektool keeps its interrupts for one thread.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+
     std::vector<char*> argv;
     for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     pid_t pid = 0;
-    const int failure = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    const int failure = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     CloseAll({childEnd, errors[1]});
     const int ourEnd = feedInput ? data[1] : data[0];
     if (failure != 0) {

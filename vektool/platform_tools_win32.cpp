@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "archive/archive_file.h"
+#include "file_names.h"
 #include "platform_tools.h"
 
 void UseBinaryStandardStreams() {
@@ -14,12 +14,6 @@ void UseBinaryStandardStreams() {
 
 bool StandardErrorIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
-}
-
-bool ReplaceFileAtomically(const std::string& from, const std::string& to) {
-    // rename() refuses to replace an existing file on Windows.
-    return MoveFileExA(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 namespace {
@@ -78,7 +72,7 @@ StartResult StartProcess(const std::vector<std::string>& command, bool feedInput
     std::wstring line;
     for (const std::string& arg : command) {
         if (!line.empty()) line += L' ';
-        AppendQuoted(line, WidePathFromNative(arg));
+        AppendQuoted(line, WideOf(arg));
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

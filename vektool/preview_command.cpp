@@ -8,6 +8,7 @@
 #include "child_process.h"
 #include "command_line.h"
 #include "commands.h"
+#include "file_names.h"
 #include "overlay_view.h"
 #include "pack_inputs.h"
 #include "progress.h"
@@ -122,13 +123,15 @@ int PreviewCommand(int argc, char** argv) {
         kInstallFfmpeg);
     const bool fed = FeedFrames(unpacker, options.archive, painter, ffmpeg.Stream());
     if (ffmpeg.Finish() != 0 || !fed) {
-        std::remove(options.output.c_str());
+        RemoveFile(options.output);
         const std::string said = ffmpeg.LastErrorLine();
         FailInput("ffmpeg cannot write " + options.output + ": " +
                   (said.empty() ? "it stopped taking frames" : said));
     }
-    std::fprintf(stderr, "vektool: preview: %s: %u frames of %dx%d at %u frames a second\n",
-                 options.output.c_str(), unpacker.FrameCount(), painter.WindowWidth(),
-                 painter.WindowHeight(), kPlayerRate);
+    char figures[120];
+    std::snprintf(figures, sizeof figures, "%u frames of %dx%d at %u frames a second\n",
+                  unpacker.FrameCount(), painter.WindowWidth(), painter.WindowHeight(),
+                  kPlayerRate);
+    PrintText(stderr, "vektool: preview: " + options.output + ": " + figures);
     return 0;
 }

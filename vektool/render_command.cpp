@@ -7,10 +7,13 @@
 #include <vector>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
+// unpack names its files in UTF-8; on Windows stb then opens them with the wide call.
+#define STBIW_WINDOWS_UTF8
 #include <stb_image_write.h>
 
 #include "command_line.h"
 #include "commands.h"
+#include "file_names.h"
 #include "overlay_view.h"
 #include "tool_error.h"
 
@@ -76,7 +79,7 @@ std::vector<uint8_t> RawBytes(const std::vector<uint32_t>& pixels) {
 }
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::FILE* out = std::fopen(path.c_str(), "wb");
+    std::FILE* out = OpenFile(path, "wb");
     if (out == nullptr) {
         FailInput(path + ": cannot create");
     }

@@ -1,5 +1,7 @@
 // vektool unpack: every frame of an archive as a PNG file, for looking at or editing.
 
+// File names in UTF-8, opened with the wide calls on Windows.
+#define STBIW_WINDOWS_UTF8
 #include <stb_image_write.h>
 
 #include <cstdio>
@@ -9,6 +11,7 @@
 
 #include "command_line.h"
 #include "commands.h"
+#include "file_names.h"
 #include "picture_io.h"
 #include "progress.h"
 #include "tool_error.h"
@@ -34,13 +37,13 @@ int UnpackCommand(int argc, char** argv) {
     }
     if (positional.size() != 2) FailUsage(kUsage);
     const std::string& archive = positional[0];
-    const std::filesystem::path directory = positional[1];
+    const std::filesystem::path directory = PathOf(positional[1]);
 
     ImageUnpacker unpacker;
     OpenArchiveOrFail(unpacker, archive);
     std::error_code error;
     std::filesystem::create_directories(directory, error);
-    if (error) FailInput(directory.string() + ": cannot create: " + error.message());
+    if (error) FailInput(positional[1] + ": cannot create: " + error.message());
 
     const uint32_t width = unpacker.Width(), height = unpacker.Height();
     ProgressLine progress("vektool: unpack");
@@ -48,7 +51,7 @@ int UnpackCommand(int argc, char** argv) {
     for (uint32_t n = 0; n < unpacker.FrameCount(); ++n) {
         ReadFrameOrFail(unpacker, archive, n, frame);
         const std::vector<uint8_t> topDown = FlipRows(frame, width, height);
-        const std::string path = (directory / FrameFileName(n)).string();
+        const std::string path = Utf8Of(directory / FrameFileName(n));
         if (stbi_write_png(path.c_str(), int(width), int(height), 1, topDown.data(), int(width)) ==
             0) {
             FailInput(path + ": cannot write");
@@ -56,7 +59,7 @@ int UnpackCommand(int argc, char** argv) {
         progress.Update(n + 1);
     }
     progress.Finish();
-    std::fprintf(stderr, "vektool: unpack: %u frames into %s\n", unpacker.FrameCount(),
-                 directory.string().c_str());
+    PrintText(stderr, "vektool: unpack: " + std::to_string(unpacker.FrameCount()) +
+                          " frames into " + positional[1] + "\n");
     return 0;
 }

@@ -93,3 +93,22 @@ uint64_t SampleTimeline::Finish(int64_t lastDuration) {
     if (frames > 0) Send(pendingTime + std::max<int64_t>(lastDuration, 0));
     return frames;
 }
+
+GreyPicture RotateClockwise(const GreyPicture& picture, uint32_t degrees) {
+    if (degrees != 90 && degrees != 180 && degrees != 270) return picture;
+    const uint32_t w = picture.width, h = picture.height;
+    const bool quarter = degrees != 180;
+    GreyPicture turned{quarter ? h : w, quarter ? w : h,
+                       std::vector<uint8_t>(picture.pixels.size())};
+    for (uint32_t y = 0; y < h; ++y) {
+        for (uint32_t x = 0; x < w; ++x) {
+            // Where source pixel (x, y) lands in the turned picture.
+            uint32_t tx = x, ty = y;
+            if (degrees == 90) tx = h - 1 - y, ty = x;
+            if (degrees == 180) tx = w - 1 - x, ty = h - 1 - y;
+            if (degrees == 270) tx = y, ty = w - 1 - x;
+            turned.pixels[size_t(ty) * turned.width + tx] = picture.pixels[size_t(y) * w + x];
+        }
+    }
+    return turned;
+}

@@ -37,6 +37,11 @@ GreyPicture LumaOf(const DecodedBuffer& buffer, uint32_t left, uint32_t top, uin
 // by the rule, through the player's rate converter. Each player frame shows the source frame on
 // screen at its middle, as ffmpeg's fps filter chooses, so that a video packs the same with
 // ffmpeg or without it. Times count from the first frame: some decoders start them late.
+// The picture turned clockwise by `degrees` (0, 90, 180 or 270; others leave it as it is): how
+// ffmpeg shows a video whose stream says it is to be turned so (a phone held upright), and what
+// Media Foundation's MF_MT_VIDEO_ROTATION asks for.
+GreyPicture RotateClockwise(const GreyPicture& picture, uint32_t degrees);
+
 class SampleTimeline {
   public:
     SampleTimeline(const SizeRule& rule, FrameSink& sink, std::string name);

@@ -11,10 +11,14 @@
 #include <cstdio>
 #include <optional>
 
-#include "archive/archive_file.h"
+#include "file_names.h"
 #include "system_video_reader.h"
 #include "tool_error.h"
 #include "video_frames.h"
+
+const char* const kMediaFoundationMissing =
+    "Media Foundation is missing (Windows N needs the Media Feature Pack), or ffmpeg.exe can be "
+    "put beside vektool.exe";
 
 const char* const kInstallFfmpeg =
     "vektool needs ffmpeg for this: download ffmpeg.exe (ffmpeg.org) and put it beside "
@@ -110,7 +114,8 @@ class MediaFoundationSession {
   public:
     explicit MediaFoundationSession(const std::string& path) : mf(LoadMediaFoundation()) {
         if (mf == nullptr) {
-            FailInput(path + ": this Windows has no Media Foundation; " + kInstallFfmpeg);
+            // Windows N and KN editions lack it until the Media Feature Pack is installed.
+            FailInput(path + ": " + kMediaFoundationMissing);
         }
         const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         comStarted = SUCCEEDED(com);
@@ -138,7 +143,7 @@ class MediaFoundationSession {
 };
 
 std::wstring FullWidePath(const std::string& path) {
-    const std::wstring wide = WidePathFromNative(path);
+    const std::wstring wide = WideOf(path);
     const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (needed == 0) return wide;
     std::wstring full(needed, L'\0');
@@ -154,6 +159,7 @@ struct VideoFormat {
     uint32_t left = 0, top = 0, width = 0, height = 0;
     int64_t stride = 0;  // 0: not told
     bool limitedRange = true;
+    uint32_t rotation = 0;                             // degrees clockwise to show it upright
     int64_t frameDuration = 10'000'000 / kPlayerRate;  // 100 ns units
 };
 
@@ -199,6 +205,9 @@ VideoFormat CurrentFormat(IMFSourceReader* reader, const std::string& path) {
     if (SUCCEEDED(type->GetUINT32(MF_MT_DEFAULT_STRIDE, &stride))) {
         format.stride = static_cast<INT32>(stride);
     }
+    // A phone video held upright is stored on its side with a rotation to apply, which ffmpeg
+    // applies by itself.
+    format.rotation = MFGetAttributeUINT32(type.Get(), MF_MT_VIDEO_ROTATION, 0);
     format.limitedRange = MFGetAttributeUINT32(type.Get(), MF_MT_VIDEO_NOMINAL_RANGE,
                                                MFNominalRange_Unknown) != MFNominalRange_0_255;
     UINT32 rateNumerator = 0, rateDenominator = 0;
@@ -307,8 +316,9 @@ GreyPicture LumaOfSample(IMFSample* sample, const VideoFormat& format, const std
                                       : sample->ConvertToContiguousBuffer(buffer.Out());
     if (FAILED(result)) FailUnreadable(path, "a frame without pixels", result);
     const LockedBuffer locked(buffer.Get(), format, path);
-    return LumaOf(locked.View(), format.left, format.top, format.width, format.height,
-                  format.limitedRange);
+    return RotateClockwise(LumaOf(locked.View(), format.left, format.top, format.width,
+                                  format.height, format.limitedRange),
+                           format.rotation);
 }
 
 uint64_t ReadFrames(IMFSourceReader* reader, const std::string& path, const SizeRule& rule,
@@ -344,9 +354,10 @@ uint64_t ReadFrames(IMFSourceReader* reader, const std::string& path, const Size
 }  // namespace
 
 bool UseSystemVideoReader() {
-    // The places CreateProcess looks in for "ffmpeg", the program's own folder first.
-    wchar_t found[MAX_PATH];
-    return SearchPathW(nullptr, L"ffmpeg", L".exe", MAX_PATH, found, nullptr) == 0;
+    // The places CreateProcess looks in for "ffmpeg", the program's own folder first. With no
+    // room for the result SearchPathW still tells whether it found one (by the size needed).
+    wchar_t found[1];
+    return SearchPathW(nullptr, L"ffmpeg", L".exe", 1, found, nullptr) == 0;
 }
 
 uint64_t ReadVideoWithSystemReader(const std::string& path, const SizeRule& rule, FrameSink& sink) {

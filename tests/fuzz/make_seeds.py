@@ -39,6 +39,9 @@ def pictures():
     magick("picture", "deep.png", "-size", "5x3", "gradient:", "-depth", "16", prefix="PNG48:")
     magick("picture", "interlaced.png", "-size", "9x9", "pattern:checkerboard", "-interlace",
            "PNG")
+    magick("picture", "grey.jpg", "-size", "8x6", "gradient:white-black", "-quality", "60")
+    magick("picture", "colour.jpg", "-size", "8x6", "gradient:red-blue")
+    magick("picture", "colour.bmp", "-size", "8x6", "gradient:red-blue")
 
 
 def gifs():

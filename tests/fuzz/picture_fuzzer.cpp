@@ -1,6 +1,6 @@
-// Feeds arbitrary bytes to pack's picture reader (PNG through stb_image, binary PGM). It must
-// give a picture of the size it claims or refuse with one line; never crash, overrun a buffer
-// or allocate more than the size limit allows.
+// Feeds arbitrary bytes to pack's picture reader (PNG, JPEG and BMP through stb_image, binary
+// PGM). It must give a picture of the size it claims or refuse with one line; never crash,
+// overrun a buffer or allocate more than the size limit allows.
 
 #include <span>
 

@@ -5,7 +5,7 @@ foreach(name archive_data_test)
     target_compile_definitions(${name} PRIVATE NOCTIVA_TEST_DATA="${archive_test_data}")
   endif()
 endforeach()
-foreach(name archive_pack_test vektool_media_test)
+foreach(name archive_pack_test vektool_media_test vektool_file_safety_test)
   if(TARGET ${name})
     target_link_libraries(${name} PRIVATE vektool_lib)
   endif()
@@ -26,4 +26,15 @@ if(FFMPEG AND NOT NOCTIVA_SANITIZE)  # ASan's quarantine grows with every alloca
            COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/measure_pack_memory.py
                    $<TARGET_FILE:vektool> --ci)
   set_tests_properties(vektool_pack_memory PROPERTIES TIMEOUT 120 LABELS measurement)
+endif()
+if(TARGET vektool_file_safety_test)
+  target_include_directories(vektool_file_safety_test SYSTEM PRIVATE ${STB_INCLUDE_DIR})
+endif()
+
+# Packs and drops stopped at random moments (SIGKILL, SIGINT), twice each here; by hand
+# scripts/break_packs.sh runs 20 each.
+if(FFMPEG)
+  add_test(NAME vektool_break_packs
+           COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/break_packs.sh --count 2 $<TARGET_FILE:vektool>)
+  set_tests_properties(vektool_break_packs PROPERTIES TIMEOUT 120 LABELS break)
 endif()

@@ -136,33 +136,49 @@ def wait_for(condition, seconds):
 class InAConsoleOfItsOwn(unittest.TestCase):
     """Started as Explorer starts it, in a console window of its own (wineconsole here)."""
 
-    def test_the_window_stays_until_a_key_is_pressed(self):
+    def start_in_console(self, *args):
         app = tempfile.mkdtemp(prefix="vektool-console-")
         self.addCleanup(shutil.rmtree, app, True)
         exe = shutil.copy(VEKTOOL, app)
-        picture = os.path.join(app, "p.pgm")
-        with open(picture, "wb") as f:
-            f.write(b"P5\n2 2\n255\n" + bytes([10, 20, 30, 40]))
         runner = os.environ.get("NOCTIVA_VEKTOOL_RUNNER", "").split()
-        process = subprocess.Popen(runner + ["wineconsole", windows_path(exe), windows_path(picture)],
+        process = subprocess.Popen(runner + ["wineconsole", windows_path(exe)] +
+                                   [a(app) if callable(a) else a for a in args],
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
         self.addCleanup(lambda: process.poll() is None and process.kill())
+        return app, process
 
-        def window():
-            found = subprocess.run(["xdotool", "search", "--name", "vektool.exe"],
-                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-            return found.stdout.split()[:1]
+    def window(self):
+        found = subprocess.run(["xdotool", "search", "--name", "vektool.exe"],
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        return found.stdout.split()[:1]
 
-        self.assertTrue(wait_for(lambda: os.path.exists(os.path.join(app, "vek.bin")), 30),
-                        "the picture was not packed")
-        self.assertTrue(wait_for(window, 10), "no console window")
+    def assert_stays_until_a_key(self, process):
+        self.assertTrue(wait_for(self.window, 10), "no console window")
         time.sleep(1)
         self.assertIsNone(process.poll(), "the window closed before a key was pressed")
-        subprocess.run(["xdotool", "windowfocus", "--sync", window()[0]], check=True, timeout=10)
+        subprocess.run(["xdotool", "windowfocus", "--sync", self.window()[0]], check=True,
+                       timeout=10)
         subprocess.run(["xdotool", "key", "Return"], check=True, timeout=10)
         self.assertTrue(wait_for(lambda: process.poll() is not None, 10),
                         "the window stayed after a key press")
+
+    def test_the_window_stays_until_a_key_is_pressed(self):
+        def picture(app):
+            path = os.path.join(app, "p.pgm")
+            with open(path, "wb") as f:
+                f.write(b"P5\n2 2\n255\n" + bytes([10, 20, 30, 40]))
+            return windows_path(path)
+
+        app, process = self.start_in_console(picture)
+        self.assertTrue(wait_for(lambda: os.path.exists(os.path.join(app, "vek.bin")), 30),
+                        "the picture was not packed")
+        self.assert_stays_until_a_key(process)
+
+    def test_a_command_line_it_does_not_understand_also_waits(self):
+        # A shortcut's argument, or a dropped file that went away: the line must stay readable.
+        _, process = self.start_in_console("無い ĉu.mp4")
+        self.assert_stays_until_a_key(process)
 
 
 if __name__ == "__main__":
