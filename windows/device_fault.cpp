@@ -17,6 +17,7 @@ namespace {
 
 constexpr long kFailingHandOver = 5;
 
+DeviceFault g_fault = DeviceFault::RemovedOnce;
 std::atomic<long> g_devices{0};
 std::atomic<long> g_handOvers{0};
 std::atomic<long> g_laterHandOvers{0};
@@ -30,9 +31,21 @@ HRESULT WINAPI FaultingGetRenderTargetData(IDirect3DDevice9Ex* self, IDirect3DSu
                                            IDirect3DSurface9* destination) {
     // The worker of the first device ends at the failure: every later hand-over is a new one's.
     const long handOver = g_handOvers.fetch_add(1) + 1;
-    if (handOver == kFailingHandOver) return D3DERR_DEVICEREMOVED;
+    if (handOver == kFailingHandOver && g_fault == DeviceFault::RemovedOnce) {
+        return D3DERR_DEVICEREMOVED;
+    }
     if (handOver > kFailingHandOver) g_laterHandOvers.fetch_add(1);
     return g_original.GetRenderTargetData(self, target, destination);
+}
+
+HRESULT WINAPI HangingColorFill(IDirect3DDevice9Ex* self, IDirect3DSurface9* surface,
+                                const RECT* rect, D3DCOLOR colour) {
+    if (g_handOvers.load() >= kFailingHandOver) {
+        std::fprintf(stderr, "device-fault: hung_at=%ld\n", kFailingHandOver);
+        std::fflush(stderr);
+        for (;;) Sleep(INFINITE);
+    }
+    return g_original.ColorFill(self, surface, rect, colour);
 }
 
 void Report() {
@@ -46,13 +59,15 @@ void OnDeviceCreated(IDirect3DDevice9* device) {
         std::memcpy(&g_original, device->lpVtbl, sizeof(IDirect3DDevice9ExVtbl));
         g_faulting = g_original;
         g_faulting.GetRenderTargetData = FaultingGetRenderTargetData;
+        if (g_fault == DeviceFault::Hangs) g_faulting.ColorFill = HangingColorFill;
     }
     device->lpVtbl = reinterpret_cast<IDirect3DDevice9Vtbl*>(&g_faulting);
 }
 
 }  // namespace
 
-void StartDeviceFault() {
+void StartDeviceFault(DeviceFault fault) {
+    g_fault = fault;
     SetDeviceCreatedHook(OnDeviceCreated);
-    std::atexit(Report);
+    if (fault == DeviceFault::RemovedOnce) std::atexit(Report);
 }

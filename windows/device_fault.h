@@ -1,8 +1,13 @@
-// Test build only (NOCTIVA_DEVICE_REMOVED_ONCE): Wine cannot remove a device, so this build
-// makes the first device's hand-over of its 5th picture fail with D3DERR_DEVICEREMOVED, once.
-// At exit it prints "device-fault: devices=N removed_at=5 handovers_after=M": the devices made
-// (the first one included) and the pictures handed over on the later ones.
+// Test builds only. Wine can neither remove a device nor hang a driver, so these builds do it:
+//  - NOCTIVA_DEVICE_REMOVED_ONCE: the first device's hand-over of its 5th picture fails with
+//    D3DERR_DEVICEREMOVED, once. At exit it prints "device-fault: devices=N removed_at=5
+//    handovers_after=M": the devices made (the first one included) and the pictures handed over
+//    on the later ones.
+//  - NOCTIVA_DEVICE_HANGS: after the 5th hand-over the worker's next fill of the render target
+//    never returns, as in a hung driver. It prints "device-fault: hung_at=5" when it hangs.
 #pragma once
 
+enum class DeviceFault { RemovedOnce, Hangs };
+
 // Installs the fault through the device-created hook; call before the first device is made.
-void StartDeviceFault();
+void StartDeviceFault(DeviceFault fault);

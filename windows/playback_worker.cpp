@@ -152,11 +152,13 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
 
 unsigned RunPlayback(const std::wstring& archivePath, const WorkerHooks* hooks) {
     NoteWorkerStarted();
+    const uint32_t generation = g_app.playback.workerGeneration;
     try {
         Play(archivePath, hooks);
     } catch (const DeviceLoss& loss) {
         // The resources are released; the window thread makes a new device and a new worker.
-        PostMessageW(g_app.playback.window, kDeviceLostMessage, WPARAM(loss.result), 0);
+        PostMessageW(g_app.playback.window, kDeviceLostMessage, WPARAM(loss.result),
+                     LPARAM(generation));
     } catch (const DeviceCallFailed& failed) {
         EndWithFailure(DeviceFailure(failed.what, failed.result));
     } catch (const PlaybackFailed& failed) {

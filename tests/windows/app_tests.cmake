@@ -57,6 +57,9 @@ endforeach()
 # end-to-end run.
 noctiva_add_player(noctiva_device_removed NOCTIVA_DEVICE_REMOVED_ONCE)
 target_sources(noctiva_device_removed PRIVATE ${PROJECT_SOURCE_DIR}/windows/device_fault.cpp)
+# The player whose worker hangs in a device call, as in a hung driver.
+noctiva_add_player(noctiva_device_hangs NOCTIVA_DEVICE_HANGS)
+target_sources(noctiva_device_hangs PRIVATE ${PROJECT_SOURCE_DIR}/windows/device_fault.cpp)
 # The other programs of a session (a full-screen window, the lock screen's notice) for the
 # session's end-to-end runs.
 add_executable(session_driver ${CMAKE_CURRENT_SOURCE_DIR}/session_driver_win32.cpp)
@@ -76,7 +79,7 @@ endforeach()
 
 # The player through a desktop session: stills, a full-screen window of another program, the
 # lock screen, a lost device. One player start per scenario, several checks in each.
-foreach(scenario still-one still-shared cover-lock device-removed)
+foreach(scenario still-one still-shared cover-lock device-removed device-hangs)
   add_test(NAME e2e_session_${scenario}
            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/session_e2e.sh ${scenario}
                    $<TARGET_FILE_DIR:noctiva> "${NOCTIVA_HOST_VEKTOOL}" ${CMAKE_BINARY_DIR}/e2e)

@@ -2,8 +2,10 @@
 //
 //   session_driver.exe cover MILLISECONDS   a borderless window over the whole primary monitor
 //                                           that takes the foreground, for that long
-//   session_driver.exe session CODE         posts WM_WTSSESSION_CHANGE with CODE (7 lock,
-//                                           8 unlock) to the overlay, as Windows would send it
+//   session_driver.exe session CODE [other] posts WM_WTSSESSION_CHANGE with CODE (7 lock,
+//                                           8 unlock, 3 remote connect, 4 remote disconnect) to
+//                                           the overlay, as Windows would send it: for this
+//                                           session, or with "other" for another one
 //
 // Wine sends no session notices and its foreground window is Wine's own: both have to come
 // from a Windows program. Prints one line; exit status 0 on success.
@@ -52,13 +54,17 @@ int Cover(DWORD milliseconds) {
     return 0;
 }
 
-int PostSessionChange(WPARAM code) {
+int PostSessionChange(WPARAM code, bool otherSession) {
+    DWORD session = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    if (otherSession) session += 1;
     HWND overlay = FindWindowW(nullptr, kOverlayTitle);
-    if (overlay == nullptr || !PostMessageW(overlay, WM_WTSSESSION_CHANGE, code, 1)) {
+    if (overlay == nullptr || !PostMessageW(overlay, WM_WTSSESSION_CHANGE, code, LPARAM(session))) {
         std::printf("session: no overlay window to tell\n");
         return 1;
     }
-    std::printf("session: posted change %u\n", unsigned(code));
+    std::printf("session: posted change %u of session %lu\n", unsigned(code),
+                static_cast<unsigned long>(session));
     return 0;
 }
 
@@ -68,9 +74,10 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wcscmp(argv[1], L"cover") == 0) {
         return Cover(DWORD(std::wcstoul(argv[2], nullptr, 10)));
     }
-    if (argc == 3 && std::wcscmp(argv[1], L"session") == 0) {
-        return PostSessionChange(WPARAM(std::wcstoul(argv[2], nullptr, 10)));
+    if ((argc == 3 || argc == 4) && std::wcscmp(argv[1], L"session") == 0) {
+        const bool other = argc == 4 && std::wcscmp(argv[3], L"other") == 0;
+        return PostSessionChange(WPARAM(std::wcstoul(argv[2], nullptr, 10)), other);
     }
-    std::printf("usage: session_driver.exe cover MILLISECONDS | session CODE\n");
+    std::printf("usage: session_driver.exe cover MILLISECONDS | session CODE [other]\n");
     return 2;
 }
