@@ -161,8 +161,9 @@ void OverlayWindow::OtherWindowRestacked(const XEvent& event) {
 void OverlayWindow::OtherWindowGone(const XEvent& event) {
     const Window other =
         event.type == UnmapNotify ? event.xunmap.window : event.xdestroywindow.window;
-    if (!shown_ || other == window_ || !IsOtherOverlay(other, true)) return;
-    if (event.type == DestroyNotify) overlays_.erase(other);
+    const bool wasOverlay = IsOtherOverlay(other, true);
+    if (event.type == DestroyNotify) overlays_.erase(other);  // its id may come back
+    if (!shown_ || other == window_ || !wasOverlay) return;
     Window focus = None;
     int revert = 0;
     XGetInputFocus(display_, &focus, &revert);
