@@ -39,7 +39,9 @@ for pid in $(pgrep -f "noctiva\.exe"); do
   tr "\0" "\n" <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && player=$pid
 done
 fds() { ls "/proc/$player/fd" 2>/dev/null | wc -l; }
+rss() { awk "/^VmRSS/ {print \$2}" "/proc/$player/status" 2>/dev/null || echo 0; }
 fds_before=$(fds)
+rss_before=$(rss)
 start=$SECONDS
 (cd "$NOCTIVA_CYCLE_BIN" && wine ./session_driver.exe cycle "$NOCTIVA_CYCLES" </dev/null \
   >"$NOCTIVA_CYCLE_OUT/cycle.txt" 2>&1) || cycled=$?
@@ -48,6 +50,7 @@ echo "pause_cycle: $NOCTIVA_CYCLES cycles in $((SECONDS - start)) s"
 ((${cycled:-0} == 0)) || fail "a pause or a resume was missed"
 fds_after=$(fds)
 echo "pause_cycle: Linux descriptors of the player: $fds_before before, $fds_after after"
+echo "pause_cycle: resident memory of the player: $rss_before kB before, $(rss) kB after"
 ((fds_after <= fds_before + 2)) || fail "the player'"'"'s descriptors grew"
 # Flat: the counts after the cycles are those after the first ten, handles within a few (Wine
 # opens and closes some of its own at any moment).

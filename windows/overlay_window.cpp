@@ -136,12 +136,6 @@ bool CreateOverlayWindow(int showCommand) {
         kOverlayStyle, 0, 0, width, height, nullptr, nullptr, g_app.process.moduleHandle, nullptr);
     if (!g_app.playback.window) return false;
     ShowWindow(g_app.playback.window, showCommand);
-    // The key that ends the player needs the activation: the dialog that had it is gone, and
-    // under Wine without a window manager showing alone does not give the window the focus.
-    const bool activates = showCommand != SW_SHOWNA && showCommand != SW_SHOWNOACTIVATE &&
-                           showCommand != SW_SHOWMINNOACTIVE && showCommand != SW_MINIMIZE &&
-                           showCommand != SW_HIDE;
-    if (activates) SetForegroundWindow(g_app.playback.window);
     return true;
 }
 

@@ -19,6 +19,9 @@
 #   device-hangs   the build whose worker hangs in a device call after its 5th picture: a key
 #                  then shows the failure box within 6 s, with no overlay left on screen, and
 #                  the player ends with status 1 once the box is answered
+#   taskkill       taskkill without /F (WM_CLOSE to the process's windows, the Windows player's
+#                  counterpart of SIGTERM: it has no console for Ctrl+C) ends the playing player
+#                  with status 0
 # Keys are pressed as a person would, without handing the overlay the focus first: after the
 # lock, the full-screen window and a remote disconnect it must take the activation back itself.
 set -euo pipefail
@@ -282,6 +285,20 @@ case "$scenario" in
     wait_player 10
     echo "status $player_status after the message"
     ((player_status == 1)) || fail "exit status $player_status after a hung driver, expected 1"
+    ;;
+  taskkill)
+    dir=$(player_folder player "$e2e_bin/vek.bin")
+    start_player "$dir"
+    dialog=$(wait_window "$dialog_title" 30) || fail "the settings dialog did not appear"
+    sleep 0.5
+    press "$dialog" Return
+    wait_window "$overlay_title" 20 >/dev/null || fail "no overlay window after 実行"
+    sleep 1
+    start=$(now_ms)
+    wine taskkill /im noctiva.exe </dev/null >/dev/null 2>&1 || fail "taskkill failed"
+    wait_player 10
+    echo "taskkill to exit: $(($(now_ms) - start)) ms, status $player_status"
+    ((player_status == 0)) || fail "exit status $player_status after taskkill"
     ;;
   *)
     fail "unknown scenario $scenario"

@@ -79,7 +79,7 @@ endforeach()
 
 # The player through a desktop session: stills, a full-screen window of another program, the
 # lock screen, a lost device. One player start per scenario, several checks in each.
-foreach(scenario still-one still-shared cover-lock device-removed device-hangs)
+foreach(scenario still-one still-shared cover-lock device-removed device-hangs taskkill)
   add_test(NAME e2e_session_${scenario}
            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/session_e2e.sh ${scenario}
                    $<TARGET_FILE_DIR:noctiva> "${NOCTIVA_HOST_VEKTOOL}" ${CMAKE_BINARY_DIR}/e2e)
