@@ -18,6 +18,9 @@ namespace {
 constexpr long kFailingHandOver = 5;
 
 DeviceFault g_fault = DeviceFault::RemovedOnce;
+DWORD g_mainThread = 0;
+std::atomic<long> g_pictureSurfaces{0};
+std::atomic<long> g_surfaceFailures{0};
 std::atomic<long> g_devices{0};
 std::atomic<long> g_handOvers{0};
 std::atomic<long> g_laterHandOvers{0};
@@ -48,6 +51,24 @@ HRESULT WINAPI HangingColorFill(IDirect3DDevice9Ex* self, IDirect3DSurface9* sur
     return g_original.ColorFill(self, surface, rect, colour);
 }
 
+// The picture surfaces are made on the main thread; the worker's staging surfaces are not.
+HRESULT WINAPI FailingCreateOffscreenPlainSurface(IDirect3DDevice9Ex* self, UINT width, UINT height,
+                                                  D3DFORMAT format, D3DPOOL pool,
+                                                  IDirect3DSurface9** surface, HANDLE* shared) {
+    if (GetCurrentThreadId() == g_mainThread && g_pictureSurfaces.fetch_add(1) == 1) {
+        g_surfaceFailures.fetch_add(1);
+        return D3DERR_DEVICELOST;
+    }
+    return g_original.CreateOffscreenPlainSurface(self, width, height, format, pool, surface,
+                                                  shared);
+}
+
+void ReportSurfaceFailures() {
+    std::fprintf(stderr, "device-fault: devices=%ld surface_failures=%ld\n", g_devices.load(),
+                 g_surfaceFailures.load());
+    std::fflush(stderr);
+}
+
 void Report() {
     std::fprintf(stderr, "device-fault: devices=%ld removed_at=%ld handovers_after=%ld\n",
                  g_devices.load(), kFailingHandOver, g_laterHandOvers.load());
@@ -60,6 +81,9 @@ void OnDeviceCreated(IDirect3DDevice9* device) {
         g_faulting = g_original;
         g_faulting.GetRenderTargetData = FaultingGetRenderTargetData;
         if (g_fault == DeviceFault::Hangs) g_faulting.ColorFill = HangingColorFill;
+        if (g_fault == DeviceFault::SurfaceFailsOnce) {
+            g_faulting.CreateOffscreenPlainSurface = FailingCreateOffscreenPlainSurface;
+        }
     }
     device->lpVtbl = reinterpret_cast<IDirect3DDevice9Vtbl*>(&g_faulting);
 }
@@ -68,6 +92,8 @@ void OnDeviceCreated(IDirect3DDevice9* device) {
 
 void StartDeviceFault(DeviceFault fault) {
     g_fault = fault;
+    g_mainThread = GetCurrentThreadId();
     SetDeviceCreatedHook(OnDeviceCreated);
     if (fault == DeviceFault::RemovedOnce) std::atexit(Report);
+    if (fault == DeviceFault::SurfaceFailsOnce) std::atexit(ReportSurfaceFailures);
 }

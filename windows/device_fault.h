@@ -5,9 +5,12 @@
 //    on the later ones.
 //  - NOCTIVA_DEVICE_HANGS: after the 5th hand-over the worker's next fill of the render target
 //    never returns, as in a hung driver. It prints "device-fault: hung_at=5" when it hangs.
+//  - NOCTIVA_SURFACE_FAILS_ONCE: the picture surface made after the first one (a display
+//    change's) fails with D3DERR_DEVICELOST, once, as when a driver reset comes with the change.
+//    At exit it prints "device-fault: devices=N surface_failures=1".
 #pragma once
 
-enum class DeviceFault { RemovedOnce, Hangs };
+enum class DeviceFault { RemovedOnce, Hangs, SurfaceFailsOnce };
 
 // Installs the fault through the device-created hook; call before the first device is made.
 void StartDeviceFault(DeviceFault fault);
