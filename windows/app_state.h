@@ -53,6 +53,10 @@ struct SharedWithWorker {
     std::atomic<bool> paused{false};
     // Set by the worker once it handed over a picture made on the current device.
     std::atomic<bool> deviceShowedPicture{false};
+    // The tick count (made odd, never 0) at which the worker began its device calls for a
+    // picture or its set-up; 0 between them. A worker that stays in them for kWorkerStopMs
+    // hangs in the driver.
+    std::atomic<DWORD> deviceCallsSince{0};
     RecordedFailure workerFailure;
 };
 

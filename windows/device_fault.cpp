@@ -19,6 +19,7 @@ constexpr long kFailingHandOver = 5;
 
 DeviceFault g_fault = DeviceFault::RemovedOnce;
 DWORD g_mainThread = 0;
+bool g_hangInCopy = false;
 std::atomic<long> g_pictureSurfaces{0};
 std::atomic<long> g_surfaceFailures{0};
 std::atomic<long> g_devices{0};
@@ -34,6 +35,12 @@ HRESULT WINAPI FaultingGetRenderTargetData(IDirect3DDevice9Ex* self, IDirect3DSu
                                            IDirect3DSurface9* destination) {
     // The worker of the first device ends at the failure: every later hand-over is a new one's.
     const long handOver = g_handOvers.fetch_add(1) + 1;
+    if (handOver > kFailingHandOver && g_fault == DeviceFault::Hangs && g_hangInCopy) {
+        // The caller holds the picture lock here.
+        std::fprintf(stderr, "device-fault: hung_at=%ld in_copy=1\n", kFailingHandOver);
+        std::fflush(stderr);
+        for (;;) Sleep(INFINITE);
+    }
     if (handOver == kFailingHandOver && g_fault == DeviceFault::RemovedOnce) {
         return D3DERR_DEVICEREMOVED;
     }
@@ -43,7 +50,7 @@ HRESULT WINAPI FaultingGetRenderTargetData(IDirect3DDevice9Ex* self, IDirect3DSu
 
 HRESULT WINAPI HangingColorFill(IDirect3DDevice9Ex* self, IDirect3DSurface9* surface,
                                 const RECT* rect, D3DCOLOR colour) {
-    if (g_handOvers.load() >= kFailingHandOver) {
+    if (!g_hangInCopy && g_handOvers.load() >= kFailingHandOver) {
         std::fprintf(stderr, "device-fault: hung_at=%ld\n", kFailingHandOver);
         std::fflush(stderr);
         for (;;) Sleep(INFINITE);
@@ -93,6 +100,9 @@ void OnDeviceCreated(IDirect3DDevice9* device) {
 void StartDeviceFault(DeviceFault fault) {
     g_fault = fault;
     g_mainThread = GetCurrentThreadId();
+    wchar_t where[8] = {};
+    g_hangInCopy =
+        GetEnvironmentVariableW(L"NOCTIVA_HANG_IN", where, 8) > 0 && lstrcmpW(where, L"copy") == 0;
     SetDeviceCreatedHook(OnDeviceCreated);
     if (fault == DeviceFault::RemovedOnce) std::atexit(Report);
     if (fault == DeviceFault::SurfaceFailsOnce) std::atexit(ReportSurfaceFailures);

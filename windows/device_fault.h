@@ -4,7 +4,9 @@
 //    handovers_after=M": the devices made (the first one included) and the pictures handed over
 //    on the later ones.
 //  - NOCTIVA_DEVICE_HANGS: after the 5th hand-over the worker's next fill of the render target
-//    never returns, as in a hung driver. It prints "device-fault: hung_at=5" when it hangs.
+//    never returns, as in a hung driver. It prints "device-fault: hung_at=5" when it hangs. With
+//    NOCTIVA_HANG_IN=copy it hangs instead in the next copy into the picture surface, which holds
+//    the picture lock.
 //  - NOCTIVA_SURFACE_FAILS_ONCE: the picture surface made after the first one (a display
 //    change's) fails with D3DERR_DEVICELOST, once, as when a driver reset comes with the change.
 //    At exit it prints "device-fault: devices=N surface_failures=1".

@@ -42,6 +42,15 @@ bool ActivatesAgain() {
            foreground == GetDesktopWindow();
 }
 
+// The wait for the worker counts from the start of its device calls: a hang found late (a key
+// long after the driver stopped answering) is told without waiting the whole limit again.
+DWORD StopWaitMs(DWORD limitMs) {
+    const DWORD since = g_app.shared.deviceCallsSince.load();
+    if (since == 0 || limitMs == INFINITE) return limitMs;
+    const DWORD busy = GetTickCount() - since;
+    return busy >= limitMs ? 0 : limitMs - busy;
+}
+
 void ShowAfterPause(HWND window) {
     if (!ActivatesAgain()) {
         ShowWindow(window, SW_SHOWNA);
@@ -72,7 +81,7 @@ bool StopPlaybackWorker(DWORD waitMs) {
     g_app.shared.running = false;
     if (g_app.process.workerStop) SetEvent(g_app.process.workerStop);
     if (!g_app.windowThread.workerThread) return !PlaybackWorkerAlive();
-    if (g_app.windowThread.workerUnresponsive) waitMs = 0;
+    waitMs = g_app.windowThread.workerUnresponsive ? 0 : StopWaitMs(waitMs);
     if (WaitForSingleObject(g_app.windowThread.workerThread, waitMs) != WAIT_OBJECT_0) {
         g_app.windowThread.workerUnresponsive = true;
         return false;
@@ -82,10 +91,21 @@ bool StopPlaybackWorker(DWORD waitMs) {
     return true;
 }
 
+void EndWithUnresponsiveWorker() {
+    g_app.windowThread.workerUnresponsive = true;  // the failure's own stop does not wait again
+    EndWithFailure(PlaybackFailure("the graphics driver did not answer for " +
+                                   std::to_string(kWorkerStopMs / 1000) + " seconds"));
+}
+
 void StopWorkerOrEnd() {
-    if (!StopPlaybackWorker()) {
-        EndWithFailure(PlaybackFailure("the graphics driver did not answer for " +
-                                       std::to_string(kWorkerStopMs / 1000) + " seconds"));
+    if (!StopPlaybackWorker()) EndWithUnresponsiveWorker();
+}
+
+void TakePictureLockOrEnd() {
+    // The worker holds it only for its copy of a picture, inside its device calls.
+    while (!TryEnterCriticalSection(&g_app.process.pictureLock)) {
+        if (StopWaitMs(kWorkerStopMs) == 0) EndWithUnresponsiveWorker();
+        Sleep(1);
     }
 }
 

@@ -18,7 +18,8 @@ void StartPlaybackWorker();
 constexpr DWORD kWorkerStopMs = 5000;
 
 // Clears `running`, wakes the worker's waits, waits for it to end (at most `waitMs`) and closes
-// its handle. True once no worker runs: it had ended, never started, or ended in time; a worker
+// its handle; the time counts from the start of the worker's current device calls when it is
+// inside them. True once no worker runs: it had ended, never started, or ended in time; a worker
 // that was not started as the player starts it (a test's) cannot be waited for. A worker that
 // did not end in time (a driver hung in a device call) is not waited for again. The caller must
 // not hold pictureLock: the worker may need it once more before it sees the flag.
@@ -26,6 +27,12 @@ bool StopPlaybackWorker(DWORD waitMs = kWorkerStopMs);
 
 // The same, ending the player with a failure when the worker does not end in time.
 void StopWorkerOrEnd();
+// That failure: the driver did not answer.
+[[noreturn]] void EndWithUnresponsiveWorker();
+
+// Enters pictureLock for the presentation; a worker that has been in its device calls for
+// kWorkerStopMs while holding it hangs in the driver, and the player ends with the failure.
+void TakePictureLockOrEnd();
 
 // WM_ACTIVATE: whether the overlay has the activation. A pause remembers it, so that the resume
 // gives the activation back (and with it the key that ends the player).

@@ -76,6 +76,15 @@ void ShowFrame(const Playback& p, int32_t frameIndex) {
     if (p.hooks && p.hooks->handedOver) p.hooks->handedOver(p.hooks->context, frameIndex);
 }
 
+// Marks the device calls of a picture or of the set-up, for the window thread to tell a slow
+// turn from a hung driver.
+struct InDeviceCalls {
+    InDeviceCalls() { g_app.shared.deviceCallsSince.store(GetTickCount() | 1); }
+    ~InDeviceCalls() { g_app.shared.deviceCallsSince.store(0); }
+    InDeviceCalls(const InDeviceCalls&) = delete;
+    InDeviceCalls& operator=(const InDeviceCalls&) = delete;
+};
+
 // The worker's resources on the device, given back as Play ends or unwinds.
 struct ReleasedAtEnd {
     FrameResources& resources;
@@ -118,7 +127,10 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
         LayOutOverlay(settings, g_app.playback.displays, g_app.playback.virtualScreen, W, H);
     const std::vector<MonitorEntry> hiddenAreas =
         HiddenAreas(g_app.playback.coveredDisplays, layout);
-    FrameResources resources = SetUpFrameResources(output, W, H);
+    FrameResources resources = [&] {
+        const InDeviceCalls marked;
+        return SetUpFrameResources(output, W, H);
+    }();
     const ReleasedAtEnd release{resources};
     std::vector<uint8_t> frame;
     const Playback playback{shownPath,         unpacker,    W,         H,     output,
@@ -135,7 +147,10 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
         // A frame that names the bytes of the picture on screen changes nothing there.
         if (!RepeatsShownFrame(unpacker.Index(), shownFrame, frameIndex)) {
             const int64_t begun = pace.PictureBegins();
-            ShowFrame(playback, frameIndex);
+            {
+                const InDeviceCalls marked;
+                ShowFrame(playback, frameIndex);
+            }
             shownFrame = frameIndex;
             pace.PictureShown(begun);
         } else {

@@ -60,7 +60,7 @@ bool PresentSurface(PresentationState& state) {
     // successor; a picture handed over just before the pause comes back at the resume.
     if (g_app.windowThread.pauseReasons != 0 || g_app.playback.pictureSurface == nullptr)
         return true;
-    EnterCriticalSection(&g_app.process.pictureLock);
+    TakePictureLockOrEnd();
     if (state.firstPicture) state.shownRate = state.meter.rate;
 
     HDC surfaceDC = nullptr;
