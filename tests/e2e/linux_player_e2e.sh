@@ -252,7 +252,11 @@ case "$scenario" in
     player_pid=$second_pid
     end_with_key "$overlays"
     player_pid=$first_pid
-    sleep 0.3
+    for ((i = 0; i < 100; i++)); do
+      (($(xdotool getwindowfocus 2>/dev/null || echo 0) == first)) && break
+      sleep 0.05
+    done
+    echo "the earlier overlay has the focus again after $((i * 50)) ms or more"
     end_with_key "$first"
     ;;
   signals)
