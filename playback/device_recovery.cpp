@@ -1,17 +1,27 @@
 #include "playback/device_recovery.h"
 
-#include <algorithm>
+uint32_t RetryDelayMs(uint32_t failures) {
+    uint32_t delay = kFirstRetryDelayMs;
+    for (uint32_t i = 1; i < failures && delay < kLongestRetryDelayMs; ++i) delay *= 2;
+    return delay < kLongestRetryDelayMs ? delay : kLongestRetryDelayMs;
+}
 
-#include "playback/frame_clock.h"
+void NoteDeviceLost(DeviceRecovery& recovery, uint32_t nowMs) {
+    if (recovery.recovering) return;
+    recovery = DeviceRecovery{true, nowMs, 0};
+}
 
-bool NoteFailedRecreation(RecreationFailures& failures, uint32_t nowMs) {
-    std::vector<uint32_t>& times = failures.timesMs;
-    // A failure a minute old or older no longer counts.
-    times.erase(std::remove_if(times.begin(), times.end(),
-                               [nowMs](uint32_t t) {
-                                   return ReachedMilliseconds(nowMs, t + kRecreationWindowMs);
-                               }),
-                times.end());
-    times.push_back(nowMs);
-    return times.size() >= kFailedRecreationsToGiveUp;
+void NoteDeviceWorks(DeviceRecovery& recovery) {
+    recovery = DeviceRecovery{};
+}
+
+RetryDecision NoteFailedRecreation(DeviceRecovery& recovery, uint32_t nowMs) {
+    if (!recovery.recovering) NoteDeviceLost(recovery, nowMs);
+    ++recovery.failures;
+    // The difference of two wrapping counts is the time between them, across a wrap too.
+    const uint32_t withoutDevice = nowMs - recovery.lostAtMs;
+    if (withoutDevice >= kGiveUpAfterMs && recovery.failures >= kFailedRecreationsToGiveUp) {
+        return RetryDecision{true, 0};
+    }
+    return RetryDecision{false, RetryDelayMs(recovery.failures)};
 }

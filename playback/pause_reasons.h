@@ -9,6 +9,7 @@ enum PauseReason : uint32_t {
     kPauseSessionLocked = 1u << 1,  // the lock screen stands in front of the desktop
     kPauseDisplayOff = 1u << 2,     // the console display is off
     kPauseNoDisplay = 1u << 3,      // no display is attached (a lid closed on the only screen)
+    kPauseDisconnected = 1u << 4,   // the player's session has no screen (a remote disconnect)
 };
 
 constexpr uint32_t WithReason(uint32_t reasons, uint32_t reason, bool set) {

@@ -47,6 +47,8 @@ scripts/vdesk.sh -- ctest --test-dir build/windows --output-on-failure \
 # The display change needs an X screen that holds the new mode beside Wine's virtual desktop.
 scripts/vdesk.sh --size 1920x1080 -- ctest --test-dir build/windows --output-on-failure \
   -L display-change | tee -a "$summary"
+# The player through pauses and resumes; longer by hand (scripts/pause_cycle.sh 200).
+scripts/pause_cycle.sh 21 build/windows
 if ctest --test-dir build/windows -N -L two-monitors | grep -q 'Total Tests: [1-9]'; then
   scripts/vdesk.sh --two-monitors -- ctest --test-dir build/windows --output-on-failure -L two-monitors \
     | tee -a "$summary"

@@ -55,6 +55,10 @@ struct SharedWithWorker {
     std::atomic<bool> paused{false};
     // Set by the worker once it handed over a picture made on the current device.
     std::atomic<bool> deviceShowedPicture{false};
+    // The tick count (made odd, never 0) at which the worker began its device calls for a
+    // picture or its set-up; 0 between them. A worker that stays in them for kWorkerStopMs
+    // hangs in the driver.
+    std::atomic<DWORD> deviceCallsSince{0};
     RecordedFailure workerFailure;
 };
 
@@ -71,6 +75,9 @@ struct PlaybackInputs {
     // The overlay window, which the worker tells of a lost device or a failure, and its size.
     HWND window = nullptr;
     SIZE windowSize{0, 0};
+    // Counts the workers started; a worker names its own in the messages it posts, so that a
+    // message of a worker that was already replaced is told apart.
+    uint32_t workerGeneration = 0;
     // The device and the picture surface the worker renders into; each reference is released
     // once at process exit.
     IDirect3DDevice9* device = nullptr;
@@ -84,8 +91,15 @@ struct WindowThreadState {
     HANDLE workerThread = nullptr;
     // PauseReason bits.
     uint32_t pauseReasons = 0;
-    // Whether the overlay had the activation when the pause hid it.
+    // The overlay's own activation (WM_ACTIVATE), when it last lost it, and whether it had it
+    // as the pause began: a lock or a full-screen program takes it a moment before the notice.
+    bool active = false;
+    DWORD deactivatedAtMs = 0;
     bool activeAtPause = false;
+    // A worker that did not stop in time (a hung driver) is not waited for again.
+    bool workerUnresponsive = false;
+    // Set once the player ends on a failure: the window then answers nothing of its own.
+    bool ending = false;
 
     POINT windowPosition{0, 0};
     wchar_t windowTitle[100] = {};
@@ -101,10 +115,9 @@ struct WindowThreadState {
     std::optional<WindowThreadId> locationHookTarget;  // the thread `locationHook` follows
     std::vector<MonitorRect> lastCovered;
 
-    // Device recovery: the failed recreations within the window of time that counts, whether
-    // the current device was made after a loss, and the loss that started the recovery.
-    RecreationFailures recreationFailures;
-    bool deviceRecreated = false;
+    // Device recovery: how long and how often the device could not be made again, and the loss
+    // that started the recovery.
+    DeviceRecovery recovery;
     HRESULT lastLoss = S_OK;
 
     FailureTeller teller = nullptr;  // null: the message box

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr UINT kRetryDelayMs = 1000;
-
 DeviceCreatedHook g_deviceCreated = nullptr;
 
 template <typename T>
@@ -20,19 +18,21 @@ void ReleaseReference(T*& reference) {
     reference = nullptr;
 }
 
-// One attempt; on a failure the next one is due a second later, or the player gives up.
+// A failed recreation: the next attempt after the back-off, or the end.
+void RetryLater(HWND window, HRESULT failure) {
+    const RetryDecision next = NoteFailedRecreation(g_app.windowThread.recovery, timeGetTime());
+    if (next.giveUp) EndAfterDeviceFailure(failure);
+    SetTimer(window, kDeviceRetryTimer, next.retryDelayMs, nullptr);
+}
+
 void TryRecreation(HWND window, HRESULT previous) {
     const HRESULT made = CreateDeviceObjects();
     if (SUCCEEDED(made)) {
-        g_app.windowThread.deviceRecreated = true;
         ResetEvent(g_app.process.frameReady);
         StartPlaybackWorker();
         return;
     }
-    const HRESULT failure = made != E_FAIL ? made : previous;
-    if (NoteFailedRecreation(g_app.windowThread.recreationFailures, timeGetTime()))
-        EndAfterDeviceFailure(failure);
-    SetTimer(window, kDeviceRetryTimer, kRetryDelayMs, nullptr);
+    RetryLater(window, made != E_FAIL ? made : previous);
 }
 
 }  // namespace
@@ -68,16 +68,25 @@ void ReleaseDeviceObjects() {
     LeaveCriticalSection(&g_app.process.pictureLock);
 }
 
+void FollowDeviceLoss(HWND window, HRESULT loss, uint32_t generation) {
+    if (generation != g_app.playback.workerGeneration) return;
+    RecoverDevice(window, loss);
+}
+
 void RecoverDevice(HWND window, HRESULT loss) {
-    StopPlaybackWorker();
+    StopWorkerOrEnd();
     g_app.windowThread.lastLoss = loss;
-    const bool failedRecreation =
-        g_app.windowThread.deviceRecreated && !g_app.shared.deviceShowedPicture.load();
+    KillTimer(window, kDeviceRetryTimer);
+    DeviceRecovery& recovery = g_app.windowThread.recovery;
+    if (recovery.recovering && g_app.shared.deviceShowedPicture.load()) NoteDeviceWorks(recovery);
+    // A device made during the recovery that is lost before it showed a picture never worked.
+    const bool failedRecreation = recovery.recovering && g_app.playback.device != nullptr;
     ReleaseDeviceObjects();
-    if (failedRecreation &&
-        NoteFailedRecreation(g_app.windowThread.recreationFailures, timeGetTime())) {
-        EndAfterDeviceFailure(loss);
+    if (failedRecreation) {
+        RetryLater(window, loss);
+        return;
     }
+    NoteDeviceLost(recovery, timeGetTime());
     TryRecreation(window, loss);
 }
 

@@ -6,6 +6,8 @@
 #include <d3d9.h>
 #include <windows.h>
 
+#include <cstdint>
+
 // Makes the Direct3D object, the device (Ex where it exists) and the picture surface for the
 // overlay window, as at start: S_OK, or the failure with every member left null.
 HRESULT CreateDeviceObjects();
@@ -13,9 +15,14 @@ HRESULT CreateDeviceObjects();
 // Releases the picture surface, the device and the object, under the picture lock.
 void ReleaseDeviceObjects();
 
-// kDeviceLostMessage: the worker ended on `loss`. Stops it, makes the device anew and starts a
-// new worker; a failed creation is tried again a second later. A loss of a new device before it
-// showed a picture counts as a failed recreation too; the third within a minute ends the player.
+// kDeviceLostMessage from the worker of `generation`, which ended on `loss`: recovers, unless
+// that worker was replaced already (its device is gone, or the new one works).
+void FollowDeviceLoss(HWND window, HRESULT loss, uint32_t generation);
+
+// The device is lost (or its picture surface cannot be made): stops the worker, makes the
+// device anew and starts a new worker. A failed creation is tried again after the back-off of
+// playback/device_recovery.h; a loss of a new device before it showed a picture counts as a
+// failed recreation too. The player ends once the rule gives up.
 void RecoverDevice(HWND window, HRESULT loss);
 
 // The retry timer's work: one more creation.

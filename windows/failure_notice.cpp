@@ -6,15 +6,12 @@
 
 #include "resources/resource.h"
 #include "windows/app_state.h"
+#include "windows/overlay_window.h"
 #include "windows/playback_control.h"
 #include "windows/process_exit.h"
 #include "windows/text_conversion.h"
 
 namespace {
-
-// How long the main thread lets the worker finish its turn before it leaves the device objects
-// to the system.
-constexpr DWORD kWorkerStopMs = 5000;
 
 void ShowMessageBox(const wchar_t* caption, const wchar_t* text) {
     MessageBoxW(nullptr, text, caption, MB_OK | MB_ICONWARNING | MB_TOPMOST | MB_SETFOREGROUND);
@@ -80,6 +77,7 @@ void EndWithFailure(const PlayerFailure& failure) {
         EndWorkerWithFailure(failure);
     }
     Record(failure);
+    if (g_app.playback.window) QuietOverlayWindow(g_app.playback.window);
     const bool workerGone = StopPlaybackWorker(kWorkerStopMs);
     PlayerFailure told = failure;
     TakeRecordedFailure(told);  // the first one, when the worker's came before

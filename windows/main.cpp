@@ -16,7 +16,8 @@
 #include "windows/device_recovery.h"
 #include "windows/failure_notice.h"
 #include "windows/text_conversion.h"
-#if defined(NOCTIVA_DEVICE_REMOVED_ONCE)
+#if defined(NOCTIVA_DEVICE_REMOVED_ONCE) || defined(NOCTIVA_DEVICE_HANGS) || \
+    defined(NOCTIVA_SURFACE_FAILS_ONCE)
 #include "windows/device_fault.h"
 #endif
 #if defined(NOCTIVA_MEASURE)
@@ -44,7 +45,11 @@ constexpr LoopWaiting kLoopWaiting = LoopWaiting::Blocking;
 
 void CreateDirect3DObjects() {
 #if defined(NOCTIVA_DEVICE_REMOVED_ONCE)
-    StartDeviceFault();
+    StartDeviceFault(DeviceFault::RemovedOnce);
+#elif defined(NOCTIVA_DEVICE_HANGS)
+    StartDeviceFault(DeviceFault::Hangs);
+#elif defined(NOCTIVA_SURFACE_FAILS_ONCE)
+    StartDeviceFault(DeviceFault::SurfaceFailsOnce);
 #endif
     const HRESULT made = CreateDeviceObjects();
     if (FAILED(made)) EndWithFailure(DeviceFailure("the graphics device cannot be made", made));

@@ -52,7 +52,7 @@ void OnCreate(HWND window) {
 void OnDestroy(HWND window) {
     StopFullScreenWatch(window);
     StopSessionWatch(window);
-    StopPlaybackWorker();
+    StopWorkerOrEnd();
     PostQuitMessage(0);
 }
 
@@ -74,13 +74,17 @@ void OnTimer(HWND window, UINT_PTR timer) {
 void OnPowerBroadcast(HWND window, WPARAM event, LPARAM lParam) {
     if (event != PBT_POWERSETTINGCHANGE || lParam == 0) return;
     const auto& setting = *reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
-    const uint32_t reasons = ReasonsAfterPowerSetting(g_app.windowThread.pauseReasons, setting);
+    const uint32_t reasons =
+        ReasonsAfterPowerSetting(g_app.windowThread.pauseReasons, setting, CurrentSessionPlace());
     SetPauseReason(window, kPauseDisplayOff, (reasons & kPauseDisplayOff) != 0);
 }
 
-void OnSessionChange(HWND window, WPARAM change) {
-    const uint32_t reasons = ReasonsAfterSessionChange(g_app.windowThread.pauseReasons, change);
-    SetPauseReason(window, kPauseSessionLocked, (reasons & kPauseSessionLocked) != 0);
+void OnSessionChange(HWND window, WPARAM change, LPARAM session) {
+    const uint32_t reasons = ReasonsAfterSessionChange(g_app.windowThread.pauseReasons, change,
+                                                       DWORD(session), CurrentSessionPlace());
+    for (uint32_t reason : {kPauseDisplayOff, kPauseSessionLocked, kPauseDisconnected}) {
+        SetPauseReason(window, reason, (reasons & reason) != 0);
+    }
 }
 
 void OnKeyDown(HWND window) {
@@ -96,6 +100,15 @@ WindowGeometry OverlayGeometry(const PlaybackSettings& settings,
                                const VirtualScreen& screen) {
     const OverlayLayout layout = LayOutOverlay(settings, displays, screen, 0, 0);
     return WindowGeometry{POINT{layout.left, layout.top}, SIZE{layout.width, layout.height}};
+}
+
+void QuietOverlayWindow(HWND window) {
+    g_app.windowThread.ending = true;
+    for (UINT_PTR timer : {kStackingTimer, kDisplayChangeTimer, kDeviceRetryTimer}) {
+        KillTimer(window, timer);
+    }
+    StopFullScreenWatch(window);
+    StopSessionWatch(window);
 }
 
 bool CreateOverlayWindow(int showCommand) {
@@ -127,6 +140,7 @@ bool CreateOverlayWindow(int showCommand) {
 }
 
 LRESULT CALLBACK OverlayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (g_app.windowThread.ending) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
         case WM_CREATE:
             OnCreate(window);
@@ -141,14 +155,17 @@ LRESULT CALLBACK OverlayWindowProc(HWND window, UINT message, WPARAM wParam, LPA
             ShowHeldPicture();
             return 0;
         case WM_WTSSESSION_CHANGE:
-            OnSessionChange(window, wParam);
+            OnSessionChange(window, wParam, lParam);
             return 0;
         case WM_POWERBROADCAST:
             OnPowerBroadcast(window, wParam, lParam);
             return TRUE;
         case kDeviceLostMessage:
-            RecoverDevice(window, HRESULT(wParam));
+            FollowDeviceLoss(window, HRESULT(wParam), uint32_t(lParam));
             return 0;
+        case WM_ACTIVATE:
+            NoteActivation(LOWORD(wParam) != WA_INACTIVE);
+            return DefWindowProcW(window, message, wParam, lParam);
         case WM_WINDOWPOSCHANGED:
             RestoreStacking(window);
             return 0;

@@ -26,3 +26,8 @@ WindowGeometry OverlayGeometry(const PlaybackSettings& settings,
 bool CreateOverlayWindow(int showCommand);
 
 LRESULT CALLBACK OverlayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Before the failure box: stops the window's timers, event hooks and session and power notices,
+// and leaves every later message to the default processing, so that nothing that the box's own
+// message loop dispatches shows the overlay again or waits for the worker.
+void QuietOverlayWindow(HWND window);

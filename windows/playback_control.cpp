@@ -2,11 +2,14 @@
 
 #include <process.h>
 
+#include <string>
+
 #include "playback/frame_clock_win32.h"
 #include "playback/pause_reasons.h"
 #include "render/overlay_layout.h"
 #include "render/screen_cover.h"
 #include "windows/app_state.h"
+#include "windows/device_recovery.h"
 #include "windows/failure_notice.h"
 #include "windows/full_screen_watch.h"
 #include "windows/monitor_list.h"
@@ -21,12 +24,40 @@ OverlayLayout CurrentLayout() {
                          g_app.playback.virtualScreen, 0, 0);
 }
 
+// The lock screen and a full-screen program take the activation a moment before the notice
+// that pauses the player: an activation lost this shortly before the pause counts as held.
+constexpr DWORD kActivationBeforePauseMs = 1000;
+
+bool ActiveAsPauseBegins() {
+    const WindowThreadState& w = g_app.windowThread;
+    return w.active || (w.deactivatedAtMs != 0 &&
+                        GetTickCount() - w.deactivatedAtMs < kActivationBeforePauseMs);
+}
+
 // Hiding the active overlay gives the activation away; it takes it back at the resume (so that
 // a key still ends it) when it had it, or when no other window has it now, never from another.
 bool ActivatesAgain() {
     const HWND foreground = GetForegroundWindow();
     return g_app.windowThread.activeAtPause || foreground == nullptr ||
            foreground == GetDesktopWindow();
+}
+
+// The wait for the worker counts from the start of its device calls: a hang found late (a key
+// long after the driver stopped answering) is told without waiting the whole limit again.
+DWORD StopWaitMs(DWORD limitMs) {
+    const DWORD since = g_app.shared.deviceCallsSince.load();
+    if (since == 0 || limitMs == INFINITE) return limitMs;
+    const DWORD busy = GetTickCount() - since;
+    return busy >= limitMs ? 0 : limitMs - busy;
+}
+
+void ShowAfterPause(HWND window) {
+    if (!ActivatesAgain()) {
+        ShowWindow(window, SW_SHOWNA);
+        return;
+    }
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
 }
 
 }  // namespace
@@ -36,6 +67,7 @@ void StartPlaybackWorker() {
         return;
     g_app.shared.running = true;
     ResetEvent(g_app.process.workerStop);
+    ++g_app.playback.workerGeneration;
     WakeClockSleepsOn(g_app.process.workerStop);
     NoteWorkerStarting();
     // Started once its handle is stored: a failure on its first instructions hands itself to the
@@ -49,10 +81,43 @@ bool StopPlaybackWorker(DWORD waitMs) {
     g_app.shared.running = false;
     if (g_app.process.workerStop) SetEvent(g_app.process.workerStop);
     if (!g_app.windowThread.workerThread) return !PlaybackWorkerAlive();
-    if (WaitForSingleObject(g_app.windowThread.workerThread, waitMs) != WAIT_OBJECT_0) return false;
+    waitMs = g_app.windowThread.workerUnresponsive ? 0 : StopWaitMs(waitMs);
+    if (WaitForSingleObject(g_app.windowThread.workerThread, waitMs) != WAIT_OBJECT_0) {
+        g_app.windowThread.workerUnresponsive = true;
+        return false;
+    }
     CloseHandle(g_app.windowThread.workerThread);
     g_app.windowThread.workerThread = nullptr;
     return true;
+}
+
+void EndWithUnresponsiveWorker() {
+    g_app.windowThread.workerUnresponsive = true;  // the failure's own stop does not wait again
+    EndWithFailure(PlaybackFailure("the graphics driver did not answer for " +
+                                   std::to_string(kWorkerStopMs / 1000) + " seconds"));
+}
+
+void StopWorkerOrEnd() {
+    if (!StopPlaybackWorker()) EndWithUnresponsiveWorker();
+}
+
+void TakePictureLockOrEnd() {
+    // The worker holds it only for its copy of a picture, inside its device calls.
+    while (!TryEnterCriticalSection(&g_app.process.pictureLock)) {
+        if (StopWaitMs(kWorkerStopMs) == 0) EndWithUnresponsiveWorker();
+        Sleep(1);
+    }
+}
+
+void FocusShownOverlay(HWND window) {
+    if (GetForegroundWindow() != window) return;
+    SetFocus(nullptr);
+    SetFocus(window);
+}
+
+void NoteActivation(bool active) {
+    g_app.windowThread.active = active;
+    if (!active) g_app.windowThread.deactivatedAtMs = GetTickCount();
 }
 
 HRESULT CreatePictureSurface() {
@@ -69,24 +134,19 @@ HRESULT CreatePictureSurface() {
     return hr;
 }
 
-void MakePictureSurface() {
-    const HRESULT made = CreatePictureSurface();
-    if (FAILED(made)) EndWithFailure(DeviceFailure("the picture surface cannot be made", made));
-}
-
 void SetPauseReason(HWND window, uint32_t reason, bool set) {
     const bool wasPaused = g_app.windowThread.pauseReasons != 0;
     g_app.windowThread.pauseReasons = WithReason(g_app.windowThread.pauseReasons, reason, set);
     const bool paused = g_app.windowThread.pauseReasons != 0;
     if (paused == wasPaused) return;
     if (paused) {
-        g_app.windowThread.activeAtPause = GetForegroundWindow() == window;
+        g_app.windowThread.activeAtPause = ActiveAsPauseBegins();
         g_app.shared.paused = true;
         ResetEvent(g_app.process.resume);
         ShowWindow(window, SW_HIDE);
         return;
     }
-    ShowWindow(window, ActivatesAgain() ? SW_SHOW : SW_SHOWNA);
+    ShowAfterPause(window);
     g_app.shared.paused = false;
     SetEvent(g_app.process.resume);
     ShowHeldPicture();
@@ -97,7 +157,7 @@ void ShowHeldPicture() {
 }
 
 void FollowDisplayChange(HWND window) {
-    StopPlaybackWorker();
+    StopWorkerOrEnd();
     g_app.playback.displays.clear();
     EnumerateDisplays();
     g_app.playback.virtualScreen = QueryVirtualScreen();
@@ -112,9 +172,14 @@ void FollowDisplayChange(HWND window) {
     g_app.playback.windowSize = SIZE{layout.width, layout.height};
     SetWindowPos(window, nullptr, layout.left, layout.top, layout.width, layout.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    if (g_app.playback.device) MakePictureSurface();
     ResetEvent(g_app.process.frameReady);  // a picture of the old size is gone with its surface
-    StartPlaybackWorker();
+    const HRESULT made = g_app.playback.device ? CreatePictureSurface() : S_OK;
+    if (FAILED(made)) {
+        // A driver reset that came with the display change: the device is made anew.
+        RecoverDevice(window, made);
+    } else {
+        StartPlaybackWorker();
+    }
     SetPauseReason(window, kPauseNoDisplay, false);
 }
 
@@ -127,7 +192,7 @@ void FollowFullScreenCover(HWND window, const std::vector<MonitorRect>& covered)
     if (HiddenAreas(covered, layout) != HiddenAreas(g_app.playback.coveredDisplays, layout)) {
         // The worker reads the covered displays at its start.
         const bool running = g_app.windowThread.workerThread != nullptr;
-        StopPlaybackWorker();
+        StopWorkerOrEnd();
         g_app.playback.coveredDisplays = covered;
         if (running) StartPlaybackWorker();
     }

@@ -77,6 +77,15 @@ void ShowFrame(const Playback& p, int32_t frameIndex) {
     if (p.hooks && p.hooks->handedOver) p.hooks->handedOver(p.hooks->context, frameIndex);
 }
 
+// Marks the device calls of a picture or of the set-up, for the window thread to tell a slow
+// turn from a hung driver.
+struct InDeviceCalls {
+    InDeviceCalls() { g_app.shared.deviceCallsSince.store(GetTickCount() | 1); }
+    ~InDeviceCalls() { g_app.shared.deviceCallsSince.store(0); }
+    InDeviceCalls(const InDeviceCalls&) = delete;
+    InDeviceCalls& operator=(const InDeviceCalls&) = delete;
+};
+
 // The worker's resources on the device, given back as Play ends or unwinds.
 struct ReleasedAtEnd {
     FrameResources& resources;
@@ -119,7 +128,10 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
         LayOutOverlay(settings, g_app.playback.displays, g_app.playback.virtualScreen, W, H);
     const std::vector<MonitorEntry> hiddenAreas =
         HiddenAreas(g_app.playback.coveredDisplays, layout);
-    FrameResources resources = SetUpFrameResources(output, W, H);
+    FrameResources resources = [&] {
+        const InDeviceCalls marked;
+        return SetUpFrameResources(output, W, H);
+    }();
     const ReleasedAtEnd release{resources};
     std::vector<uint8_t> frame;
     const Playback playback{shownPath,         unpacker,    W,         H,     output,
@@ -136,7 +148,10 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
         // A frame that names the bytes of the picture on screen changes nothing there.
         if (!RepeatsShownFrame(unpacker.Index(), shownFrame, frameIndex)) {
             const int64_t begun = pace.PictureBegins();
-            ShowFrame(playback, frameIndex);
+            {
+                const InDeviceCalls marked;
+                ShowFrame(playback, frameIndex);
+            }
             shownFrame = frameIndex;
             pace.PictureShown(begun);
         } else {
@@ -153,11 +168,13 @@ void Play(const std::wstring& archivePath, const WorkerHooks* hooks) {
 
 unsigned RunPlayback(const std::wstring& archivePath, const WorkerHooks* hooks) {
     NoteWorkerStarted();
+    const uint32_t generation = g_app.playback.workerGeneration;
     try {
         Play(archivePath, hooks);
     } catch (const DeviceLoss& loss) {
         // The resources are released; the window thread makes a new device and a new worker.
-        PostMessageW(g_app.playback.window, kDeviceLostMessage, WPARAM(loss.result), 0);
+        PostMessageW(g_app.playback.window, kDeviceLostMessage, WPARAM(loss.result),
+                     LPARAM(generation));
     } catch (const DeviceCallFailed& failed) {
         EndWithFailure(DeviceFailure(failed.what, failed.result));
     } catch (const PlaybackFailed& failed) {

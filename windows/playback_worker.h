@@ -4,7 +4,8 @@
 // date; a frame that names the same bytes as the picture last handed over is only paced. While
 // g_app.shared.paused it draws nothing and waits for the resume. When the device is lost it
 // releases its resources, posts kDeviceLostMessage to g_app.playback.window (wParam: the failed
-// call's HRESULT) and ends.
+// call's HRESULT, lParam: the worker's generation, g_app.playback.workerGeneration at its start)
+// and ends.
 #pragma once
 
 #include <windows.h>

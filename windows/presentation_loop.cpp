@@ -5,6 +5,7 @@
 #include "windows/app_state.h"
 #include "windows/failure_notice.h"
 #include "windows/fps_label.h"
+#include "windows/playback_control.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ bool PresentSurface(PresentationState& state) {
     // successor; a picture handed over just before the pause comes back at the resume.
     if (g_app.windowThread.pauseReasons != 0 || g_app.playback.pictureSurface == nullptr)
         return true;
-    EnterCriticalSection(&g_app.process.pictureLock);
+    TakePictureLockOrEnd();
     if (state.firstPicture) state.shownRate = state.meter.rate;
 
     HDC surfaceDC = nullptr;
@@ -81,6 +82,7 @@ bool PresentSurface(PresentationState& state) {
     const HRESULT given = g_app.playback.pictureSurface->ReleaseDC(surfaceDC);
     if (FAILED(given)) EndWithFailure(DeviceFailure("the picture cannot be given back", given));
     LeaveCriticalSection(&g_app.process.pictureLock);
+    if (state.firstPicture) FocusShownOverlay(g_app.playback.window);
 
     AfterPicturePresented(state, MillisecondsNow);
     return true;

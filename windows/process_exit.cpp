@@ -24,10 +24,18 @@ bool OtherThreadEnding() {
 
 // Waits until no other thread is inside its picture work. A thread that holds the lock while it
 // ends the process itself has finished that work, and waiting for it would never end.
+// A worker that holds the lock longer hangs in a device call (as the stop's own limit says).
+constexpr ULONGLONG kLockWaitMs = 5000;
+
 bool TakePictureLock() {
+    const ULONGLONG until = GetTickCount64() + kLockWaitMs;
     for (;;) {
         if (TryEnterCriticalSection(&g_app.process.pictureLock)) return true;
-        if (OtherThreadEnding()) return false;
+        // A worker found hung is not waited for again; nor is any past the limit.
+        if (OtherThreadEnding() || g_app.windowThread.workerUnresponsive ||
+            GetTickCount64() >= until) {
+            return false;
+        }
         Sleep(1);
     }
 }

@@ -28,13 +28,36 @@ void StopSessionWatch(HWND window) {
     g_displayNotify = nullptr;
 }
 
-uint32_t ReasonsAfterSessionChange(uint32_t reasons, WPARAM change) {
-    if (change == WTS_SESSION_LOCK) return WithReason(reasons, kPauseSessionLocked, true);
-    if (change == WTS_SESSION_UNLOCK) return WithReason(reasons, kPauseSessionLocked, false);
-    return reasons;
+SessionPlace CurrentSessionPlace() {
+    SessionPlace place;
+    if (!ProcessIdToSessionId(GetCurrentProcessId(), &place.own)) return place;
+    place.onConsole = WTSGetActiveConsoleSessionId() == place.own;
+    return place;
 }
 
-uint32_t ReasonsAfterPowerSetting(uint32_t reasons, const POWERBROADCAST_SETTING& setting) {
+uint32_t ReasonsAfterSessionChange(uint32_t reasons, WPARAM change, DWORD session,
+                                   const SessionPlace& place) {
+    if (!place.onConsole) reasons = WithReason(reasons, kPauseDisplayOff, false);
+    switch (change) {
+        case WTS_SESSION_LOCK:
+            return WithReason(reasons, kPauseSessionLocked, true);
+        case WTS_SESSION_UNLOCK:
+            return WithReason(reasons, kPauseSessionLocked, false);
+        case WTS_REMOTE_DISCONNECT:
+        case WTS_CONSOLE_DISCONNECT:
+            return session == place.own ? WithReason(reasons, kPauseDisconnected, true) : reasons;
+        case WTS_REMOTE_CONNECT:
+        case WTS_CONSOLE_CONNECT:
+            return session == place.own ? WithReason(reasons, kPauseDisconnected, false) : reasons;
+        default:
+            return reasons;
+    }
+}
+
+uint32_t ReasonsAfterPowerSetting(uint32_t reasons, const POWERBROADCAST_SETTING& setting,
+                                  const SessionPlace& place) {
+    // The console's display says nothing of what a remote session's user sees.
+    if (!place.onConsole) return WithReason(reasons, kPauseDisplayOff, false);
     if (!IsEqualGUID(setting.PowerSetting, kConsoleDisplayState) ||
         setting.DataLength < sizeof(DWORD)) {
         return reasons;

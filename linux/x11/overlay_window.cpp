@@ -5,6 +5,7 @@
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/shape.h>
 #include <X11/keysym.h>
+#include <time.h>
 
 #include <cctype>
 #include <string>
@@ -13,7 +14,17 @@
 
 namespace {
 
-constexpr Time kFirstFocusMs = 1000;
+constexpr Time kKeepFocusMs = 1000;
+// Two overlays kept in front, or another tool that keeps itself in front, would raise each
+// other without end: raises come at most this often.
+constexpr uint32_t kRaiseSpacingMs = 250;
+constexpr uint32_t kFocusLostBeforeMs = 1000;
+
+uint32_t MonotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint32_t(uint64_t(now.tv_sec) * 1000 + uint64_t(now.tv_nsec) / 1'000'000);
+}
 
 Atom Intern(Display* display, const char* name) {
     return XInternAtom(display, name, False);
@@ -102,6 +113,7 @@ void OverlayWindow::SetProperties(const std::string& title, const std::string& c
     XClassHint classHint{instance.data(), const_cast<char*>(className.c_str())};
     XSetClassHint(display_, window_, &classHint);
 
+    className_ = className;
     protocols_ = Intern(display_, "WM_PROTOCOLS");
     deleteWindow_ = Intern(display_, "WM_DELETE_WINDOW");
     XSetWMProtocols(display_, window_, &deleteWindow_, 1);
@@ -136,13 +148,87 @@ void OverlayWindow::Hide() {
 // windows; above popups and other unmanaged windows only when kept on top, which the 250 ms
 // timer also keeps. Its own restack is not answered, or it would restack for ever.
 void OverlayWindow::OtherWindowRestacked(const XEvent& event) {
-    if (!shown_ || StaysAtBottom()) return;
     const bool isMap = event.type == MapNotify;
     const Window other = isMap ? event.xmap.window : event.xconfigure.window;
     const bool unmanaged =
         isMap ? event.xmap.override_redirect : event.xconfigure.override_redirect;
-    if (other == window_ || (unmanaged && !settings_.keepOnTop)) return;
-    XRaiseWindow(display_, window_);
+    if (other == window_ || (unmanaged && IsOtherOverlay(other, false))) return;
+    if (!shown_ || StaysAtBottom() || (unmanaged && !settings_.keepOnTop)) return;
+    raisePending_ = true;
+    RaiseIfDue(MonotonicMs());
+}
+
+void OverlayWindow::OtherWindowGone(const XEvent& event) {
+    const Window other =
+        event.type == UnmapNotify ? event.xunmap.window : event.xdestroywindow.window;
+    const bool wasOverlay = IsOtherOverlay(other, true);
+    if (event.type == DestroyNotify) overlays_.erase(other);  // its id may come back
+    if (!shown_ || other == window_ || !wasOverlay) return;
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    if (focus == None || focus == PointerRoot || focus == DefaultRootWindow(display_)) {
+        TakeFocus();
+    }
+}
+
+// Whether `window` is the overlay of another player (by its class); with `knownOnly` only from
+// what was learnt before (a window being destroyed cannot be asked).
+bool OverlayWindow::IsOtherOverlay(Window window, bool knownOnly) {
+    const auto known = overlays_.find(window);
+    if (known != overlays_.end()) return known->second;
+    if (knownOnly) return false;
+    XClassHint hint{};
+    bool ours = false;
+    if (XGetClassHint(display_, window, &hint)) {
+        ours = hint.res_class && className_ == hint.res_class;
+        if (hint.res_name) XFree(hint.res_name);
+        if (hint.res_class) XFree(hint.res_class);
+    }
+    overlays_[window] = ours;
+    return ours;
+}
+
+uint32_t OverlayWindow::RaiseDueAt() const {
+    return lastRaiseMs_ + kRaiseSpacingMs;
+}
+
+void OverlayWindow::RaiseIfDue(uint32_t nowMs) {
+    if (!raisePending_ || nowMs - lastRaiseMs_ < kRaiseSpacingMs) return;
+    raisePending_ = false;
+    lastRaiseMs_ = nowMs;
+    RaiseAboveOthers();
+}
+
+// Just above the highest window that stands over the overlay, unless that is another overlay of
+// this program: two overlays kept in front settle, each above everything else.
+void OverlayWindow::RaiseAboveOthers() {
+    Window root = None, parent = None, *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &n)) return;
+    Window highest = None;
+    bool above = false;
+    for (unsigned int i = 0; i < n; ++i) {  // bottom first
+        if (children[i] == window_) {
+            above = true;
+            continue;
+        }
+        if (!above) continue;
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(display_, children[i], &attributes) ||
+            attributes.map_state != IsViewable) {
+            continue;
+        }
+        if (attributes.override_redirect && !settings_.keepOnTop) continue;
+        if (attributes.override_redirect && IsOtherOverlay(children[i], false)) continue;
+        highest = children[i];
+    }
+    if (children) XFree(children);
+    if (highest == None) return;
+    XWindowChanges changes{};
+    changes.sibling = highest;
+    changes.stack_mode = Above;
+    XConfigureWindow(display_, window_, CWSibling | CWStackMode, &changes);
 }
 
 bool OverlayWindow::StaysAtBottom() const {
@@ -155,7 +241,7 @@ bool OverlayWindow::NeedsRestacking() const {
 
 void OverlayWindow::Restack() {
     if (settings_.keepOnTop) {
-        XRaiseWindow(display_, window_);
+        RaiseAboveOthers();
     } else if (settings_.keepAtBottom) {
         LowerToDesktop();
     }
@@ -241,22 +327,41 @@ Time OverlayWindow::ServerTime() {
 }
 
 void OverlayWindow::TakeFocusOnce() {
-    if (focusTaken_) return;
+    if (!focusTaken_) TakeFocus();
+}
+
+void OverlayWindow::TakeFocus() {
+    if (!shown_) return;
     focusTaken_ = ServerTime();
+    refocused_ = false;
     // No window manager hands focus to an override-redirect window: it takes it, with a real
     // time so that the server orders it after the user's last focus change.
     XSetInputFocus(display_, window_, RevertToPointerRoot, focusTaken_);
 }
 
-// A window manager moves the focus to one of its windows when the settings dialog goes, and
-// may do so after the overlay took it: taken back once, within a second of the first time.
-void OverlayWindow::KeepFirstFocus(const XFocusChangeEvent& change) {
-    if (refocused_ || !focusTaken_ || change.mode != NotifyNormal ||
+bool OverlayWindow::HadFocusLately(uint32_t nowMs) const {
+    return focused_ || (focusEverLost_ && nowMs - focusLostAtMs_ < kFocusLostBeforeMs);
+}
+
+void OverlayWindow::NoteFocus(const XFocusChangeEvent& change) {
+    if (change.detail == NotifyInferior || change.detail == NotifyPointer) return;
+    focused_ = change.type == FocusIn;
+    if (!focused_) {
+        focusLostAtMs_ = MonotonicMs();
+        focusEverLost_ = true;
+    }
+}
+
+// A window manager moves the focus to one of its windows when the settings dialog goes, or
+// when a workspace or a full-screen window changes, and may do so after the overlay took it:
+// taken back once, within a second of the taking.
+void OverlayWindow::KeepTakenFocus(const XFocusChangeEvent& change) {
+    if (refocused_ || !focusTaken_ || !shown_ || change.mode != NotifyNormal ||
         change.detail == NotifyInferior) {
         return;
     }
     const Time now = ServerTime();
-    if (now - focusTaken_ > kFirstFocusMs) return;
+    if (now - focusTaken_ > kKeepFocusMs) return;
     refocused_ = true;
     XSetInputFocus(display_, window_, RevertToPointerRoot, now);
 }
@@ -275,13 +380,22 @@ bool OverlayWindow::KeyEndsPlayer(XKeyEvent key) const {
 OverlayWindow::EventOutcome OverlayWindow::Handle(const XEvent& event) {
     switch (event.type) {
         case MapNotify:
-            TakeFocusOnce();
+            // The first map, and a map again soon after an unmap took the focus away.
+            if (HadFocusLately(MonotonicMs())) {
+                TakeFocus();
+            } else {
+                TakeFocusOnce();
+            }
             Restack();
             return EventOutcome::Repaint;
         case Expose:
             return event.xexpose.count == 0 ? EventOutcome::Repaint : EventOutcome::Nothing;
+        case FocusIn:
+            NoteFocus(event.xfocus);
+            return EventOutcome::Nothing;
         case FocusOut:
-            KeepFirstFocus(event.xfocus);
+            NoteFocus(event.xfocus);
+            KeepTakenFocus(event.xfocus);
             return EventOutcome::Nothing;
         case KeyPress:
             return KeyEndsPlayer(event.xkey) ? EventOutcome::Close : EventOutcome::Nothing;

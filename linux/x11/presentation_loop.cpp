@@ -1,11 +1,15 @@
 #include "linux/x11/presentation_loop.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -59,6 +63,51 @@ struct Measurement {
 };
 #endif
 
+// SIGINT and SIGTERM end playback as the window's close does, with status 0: the handler only
+// writes to a pipe that the loop polls, on whichever thread it runs (GTK's threads included).
+int g_stopPipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(g_stopPipe[1], &byte, 1);
+    errno = saved;
+}
+
+class StopSignals {
+  public:
+    StopSignals() {
+        if (pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+        struct sigaction action {};
+        action.sa_handler = OnStopSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGINT, &action, &previousInt_);
+        sigaction(SIGTERM, &action, &previousTerm_);
+        installed_ = true;
+    }
+    ~StopSignals() {
+        if (!installed_) return;
+        sigaction(SIGINT, &previousInt_, nullptr);
+        sigaction(SIGTERM, &previousTerm_, nullptr);
+        close(g_stopPipe[0]);
+        close(g_stopPipe[1]);
+        g_stopPipe[0] = g_stopPipe[1] = -1;
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    int Descriptor() const { return g_stopPipe[0]; }
+    bool Received(const pollfd& polled) const {
+        return installed_ && (polled.revents & POLLIN) != 0;
+    }
+
+  private:
+    bool installed_ = false;
+    struct sigaction previousInt_ {};
+    struct sigaction previousTerm_ {};
+};
+
 WindowRect RectOf(const OverlayLayout& layout) {
     return {layout.left, layout.top, layout.width, layout.height};
 }
@@ -66,6 +115,9 @@ WindowRect RectOf(const OverlayLayout& layout) {
 // The several XRandR notices of one change arrive within a few milliseconds: the layout waits
 // this long after the last of them.
 constexpr uint32_t kLayoutSettleMs = 100;
+// A window manager gives the focus to a window of the new workspace after it announced the
+// switch: the overlay takes it back once that is done.
+constexpr uint32_t kWorkspaceSettleMs = 150;
 
 class Player {
   public:
@@ -96,6 +148,7 @@ class Player {
     void PresentHeldPicture();
     void RunTimers(uint32_t now);
     int PollTimeout(uint32_t now) const;
+    void HandleRootEvent(const XEvent& event);
 
     Display* display_;
     PlaybackSettings settings_;
@@ -114,6 +167,10 @@ class Player {
     uint32_t nextRestack_ = 0;
     bool layoutDue_ = false;
     uint32_t layoutAt_ = 0;
+    bool focusAtPause_ = false;  // the overlay had the focus as the pause began
+    bool refocusDue_ = false;    // after a workspace switch
+    uint32_t refocusAt_ = 0;
+    Atom currentDesktop_ = 0;
 #if defined(NOCTIVA_MEASURE)
     Measurement measurement_;
 #endif
@@ -128,6 +185,7 @@ bool Player::SizePicture(const WindowRect& rect) {
 
 void Player::LayOutAgain() {
     layoutDue_ = false;
+    const bool hadFocus = window_.HadFocusLately(MillisecondsNow());
     displays_ = EnumerateX11Displays(display_);
     const WindowRect rect = Layout();
     if (rect != window_.Rect()) {
@@ -136,6 +194,7 @@ void Player::LayOutAgain() {
     }
     worker_->ChangeDisplays(displays_);
     UpdateCover();
+    if (hadFocus) window_.TakeFocus();
     PresentHeldPicture();
 }
 
@@ -186,10 +245,12 @@ void Player::UpdateCover() {
         paused_ = pause;
         worker_->SetPaused(pause);
         if (pause) {
+            focusAtPause_ = window_.HadFocusLately(MillisecondsNow());
             window_.Hide();
         } else {
             rate_.meter.Start();
             window_.Show();  // its MapNotify brings the held picture back
+            if (focusAtPause_) window_.TakeFocus();
         }
         XFlush(display_);
     }
@@ -220,9 +281,7 @@ bool Player::HandleEvents() {
             continue;
         }
         if (event.xany.window == DefaultRootWindow(display_)) {
-            if (event.type == MapNotify || event.type == ConfigureNotify) {
-                window_.OtherWindowRestacked(event);
-            }
+            HandleRootEvent(event);
             continue;
         }
         if (event.xany.window != window_.Handle()) continue;
@@ -237,6 +296,28 @@ bool Player::HandleEvents() {
         }
     }
     return true;
+}
+
+void Player::HandleRootEvent(const XEvent& event) {
+    switch (event.type) {
+        case MapNotify:
+        case ConfigureNotify:
+            window_.OtherWindowRestacked(event);
+            return;
+        case UnmapNotify:
+        case DestroyNotify:
+            window_.OtherWindowGone(event);
+            return;
+        case PropertyNotify:
+            if (event.xproperty.atom == currentDesktop_ &&
+                window_.HadFocusLately(MillisecondsNow())) {
+                refocusDue_ = true;
+                refocusAt_ = MillisecondsNow() + kWorkspaceSettleMs;
+            }
+            return;
+        default:
+            return;
+    }
 }
 
 void Player::PresentPicture() {
@@ -265,6 +346,15 @@ void Player::PresentHeldPicture() {
 
 void Player::RunTimers(uint32_t now) {
     if (layoutDue_ && ReachedMilliseconds(now, layoutAt_)) LayOutAgain();
+    if (refocusDue_ && ReachedMilliseconds(now, refocusAt_)) {
+        refocusDue_ = false;
+        window_.TakeFocus();
+        XFlush(display_);
+    }
+    if (window_.RaisePending()) {
+        window_.RaiseIfDue(now);
+        XFlush(display_);
+    }
     if (!paused_ && window_.NeedsRestacking() && ReachedMilliseconds(now, nextRestack_)) {
         window_.Restack();
         XFlush(display_);
@@ -279,6 +369,8 @@ int Player::PollTimeout(uint32_t now) const {
         timeout = timeout < 0 ? left : std::min<int>(timeout, left);
     };
     if (layoutDue_) until(layoutAt_);
+    if (refocusDue_) until(refocusAt_);
+    if (window_.RaisePending()) until(window_.RaiseDueAt());
     if (!paused_ && window_.NeedsRestacking()) until(nextRestack_);
     return timeout;
 }
@@ -291,6 +383,7 @@ bool Player::Start() {
         failure = PlaybackFailure("the X server offers no 32-bit or 24-bit TrueColor visual");
         return false;
     }
+    currentDesktop_ = XInternAtom(display_, "_NET_CURRENT_DESKTOP", False);
     watch_ = std::make_unique<DesktopWatch>(display_, window_.Handle());
     watch_->Start();
     composited_ = window_.HasAlpha() && watch_->Composited();
@@ -330,8 +423,10 @@ int Player::Run() {
 #endif
     nextRestack_ = MillisecondsNow() + kRestackPeriodMs;
 
-    pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0},
-                     {handover_.WakeDescriptor(), POLLIN, 0}};
+    const StopSignals stopSignals;
+    pollfd fds[3] = {{ConnectionNumber(display_), POLLIN, 0},
+                     {handover_.WakeDescriptor(), POLLIN, 0},
+                     {stopSignals.Descriptor(), POLLIN, 0}};
     while (HandleEvents()) {
         if (handover_.TakeWakeUp()) {
             if (failed_) break;
@@ -339,7 +434,12 @@ int Player::Run() {
             continue;  // presenting read replies and perhaps events: look at those first
         }
         RunTimers(MillisecondsNow());
-        poll(fds, 2, PollTimeout(MillisecondsNow()));
+        // Round trips in the timers and the presentation read events into Xlib's queue, which
+        // poll() does not see: those are handled first.
+        if (XQLength(display_) > 0) continue;
+        XFlush(display_);
+        poll(fds, 3, PollTimeout(MillisecondsNow()));
+        if (stopSignals.Received(fds[2])) break;
     }
     worker_->Stop();
 #if defined(NOCTIVA_MEASURE)

@@ -23,7 +23,15 @@
 #                   workspace, back on the first and after an unmap and map; while the active
 #                   window is full screen the overlay is unmapped and the player takes at most
 #                   0.01 CPU s/s; within 1.5 s of it leaving full screen the shadow is back;
-#                   a key then ends the player with status 0
+#                   after a re-layout (xrandr --setmonitor) a key ends the player with status 0.
+#                   No key is given the overlay's focus first: the overlay takes it back itself
+#                   after the workspace switches, the full-screen pause and the re-layout.
+#   two-players     (openbox) two players at once, both "最前面に表示": within a second their
+#                   stacking settles and stays (no raising each other); each takes at most
+#                   0.05 CPU s/s; a key ends the later one, a second key the earlier one, both
+#                   with status 0
+#   signals         SIGTERM and then SIGINT (to a second run) end the playing player within a
+#                   second with status 0
 #   i3              (i3) the overlay keeps 0,0 at the desktop's size, the shadow lands where the
 #                   frame says, and a key ends the player with status 0
 #   shaped          (openbox, no compositing manager, "奥に居座る") one line says so; the shadow
@@ -204,10 +212,69 @@ case "$scenario" in
     kill "$other"
     sleep 0.5
     check_shot back "$out/still.raw"
-    # The full-screen window had the focus: the key goes to the overlay as a user's would once
-    # it has the focus again.
-    xdotool windowfocus "$overlay"
+    # A re-layout: the one screen split into two monitors and joined again.
+    xrandr --setmonitor noctiva-left "$((width / 2))/100x$height/100+0+0" none
+    sleep 0.5
+    xrandr --delmonitor noctiva-left
+    sleep 0.5
     end_with_key "$overlay"
+    ;;
+  two-players)
+    archive=$(one_frame_archive)
+    dir=$(player_folder "$archive")
+    # "最前面に表示": from the shadow slider to the stacking buttons, one along the group.
+    start_and_wait_dialog "$dir"
+    press "$dialog" Tab Tab Tab Tab Tab Right space Return
+    first=$(wait_window "$overlay_title" 10) || fail "no overlay window after Enter"
+    first_pid=$player_pid
+    cp "$out/stderr.txt" "$out/stderr-first.txt"
+    sleep 0.5
+    start_and_wait_dialog "$dir"
+    press "$dialog" Tab Tab Tab Tab Tab Right space Return
+    second_pid=$player_pid
+    for ((i = 0; i < 100; i++)); do
+      (($(xdotool search --onlyvisible --name "$overlay_title" | wc -l) == 2)) && break
+      sleep 0.1
+    done
+    overlays=$(xdotool search --onlyvisible --name "$overlay_title" | sort | tr '\n' ' ')
+    (($(wc -w <<<"$overlays") == 2)) || fail "not two overlays: $overlays"
+    sleep 1
+    order() { xwininfo -root -children | grep -E "$(tr ' ' '\n' <<<"$overlays" | grep . |
+      xargs printf '0x%x|' | sed 's/|$//')" | awk '{print $1}' | tr '\n' ' '; }
+    settled=$(order)
+    t0=$(($(cpu_ticks "$first_pid") + $(cpu_ticks "$second_pid")))
+    for ((i = 0; i < 8; i++)); do
+      sleep 0.25
+      [[ $(order) == "$settled" ]] || fail "the overlays still restack each other: $settled, then $(order)"
+    done
+    t1=$(($(cpu_ticks "$first_pid") + $(cpu_ticks "$second_pid")))
+    echo "two overlays settled: $settled; $((t1 - t0)) ticks of CPU in 2 s for both"
+    ((t1 - t0 <= 20)) || fail "the two players took $((t1 - t0)) ticks in 2 s"
+    # The later player's overlay took the focus last; once it is gone the earlier one takes
+    # it back, as nobody else has it.
+    player_pid=$second_pid
+    end_with_key "$overlays"
+    player_pid=$first_pid
+    for ((i = 0; i < 100; i++)); do
+      (($(xdotool getwindowfocus 2>/dev/null || echo 0) == first)) && break
+      sleep 0.05
+    done
+    echo "the earlier overlay has the focus again after $((i * 50)) ms or more"
+    end_with_key "$first"
+    ;;
+  signals)
+    archive=$(one_frame_archive)
+    dir=$(player_folder "$archive")
+    for signal in TERM INT; do
+      start_with_defaults "$dir"
+      sleep 1
+      start=$(now_ms)
+      kill -s "$signal" "$player_pid"
+      wait_player 5
+      echo "SIG$signal to exit: $(($(now_ms) - start)) ms, status $player_status"
+      ((player_status == 0)) || fail "exit status $player_status after SIG$signal"
+      (($(now_ms) - start <= exit_limit_ms)) || fail "SIG$signal took over $exit_limit_ms ms"
+    done
     ;;
   i3)
     archive=$(one_frame_archive)

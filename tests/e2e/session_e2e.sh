@@ -17,6 +17,15 @@
 #                  Prints "figure:" lines (scripts/measure_player.sh --session gathers them).
 #   device-removed the build that loses its first device at its 5th picture: a new device is
 #                  made and keeps presenting; a key ends the player with status 0
+#   device-hangs   the build whose worker hangs in a device call after its 5th picture, in
+#                  its fill (then a key) and in its copy under the picture lock (then a lock and
+#                  unlock): the failure box within 6 s, with no overlay left on screen, and
+#                  status 1 once the box is answered
+#   taskkill       taskkill without /F (WM_CLOSE to the process's windows, the Windows player's
+#                  counterpart of SIGTERM: it has no console for Ctrl+C) ends the playing player
+#                  with status 0
+# Keys are pressed as a person would, without handing the overlay the focus first: after the
+# lock, the full-screen window and a remote disconnect it must take the activation back itself.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 scenario=$1
@@ -116,7 +125,6 @@ PY
 end_with_key() {
   # The window shown again after a pause may stand in another X window.
   overlay=$(wait_window "$overlay_title" 5) || fail "no overlay window to press a key in"
-  xdotool windowfocus "$overlay" 2>/dev/null || true
   sleep 0.1
   local start
   start=$(now_ms)
@@ -148,6 +156,52 @@ still_run() {
     expect_still after-unlock
   fi
   end_with_key
+}
+
+# The build whose worker hangs in a device call: in its fill of the render target (WHERE fill),
+# and the key then asks the worker to stop; or in its copy into the picture surface, holding the
+# picture lock (WHERE copy), and the lock and unlock then ask for the held picture. Either way
+# the failure box comes within 6 s, with no overlay on screen, and its answer ends the player
+# with status 1.
+hung_run() {
+  local where=$1 start id w
+  dir=$(player_folder player "$e2e_bin/vek.bin")
+  cp "$e2e_bin/noctiva_device_hangs.exe" "$dir/noctiva.exe"
+  (cd "$dir" && NOCTIVA_HANG_IN=$where exec wine ./noctiva.exe) 2>"$dir/fault.txt" &
+  player_pid=$!
+  dialog=$(wait_window "$dialog_title" 30) || fail "the settings dialog did not appear"
+  sleep 0.5
+  press "$dialog" Return
+  overlay=$(wait_window "$overlay_title" 20) || fail "no overlay window after 実行"
+  for ((i = 0; i < 100; i++)); do
+    grep -q 'hung_at=' "$dir/fault.txt" 2>/dev/null && break
+    sleep 0.1
+  done
+  grep -q 'hung_at=' "$dir/fault.txt" || fail "the worker did not hang ($where)"
+  sleep 0.5
+  if [[ $where == fill ]]; then
+    start=$(now_ms)
+    xdotool key space
+  else
+    driver session 7 >/dev/null || fail "could not post the lock"
+    sleep 0.3
+    # Timed from the post, which ends the driver (its Wine start is not the player's time).
+    driver session 8 >/dev/null || fail "could not post the unlock"
+    start=$(now_ms)
+  fi
+  told=$(wait_failure_window 6) || fail "no failure box within 6 s ($where)"
+  echo "figure: worker hung in its $where, failure box after $(($(now_ms) - start)) ms"
+  sleep 1
+  # Nothing the box's message loop dispatches may show the overlay again.
+  for id in $(xdotool search --onlyvisible --name "$overlay_title" 2>/dev/null || true); do
+    w=$(xdotool getwindowgeometry "$id" | awk '/Geometry:/ {split($2, s, "x"); print s[1]}')
+    ((w < width)) || fail "the overlay is on screen under the failure box ($where)"
+  done
+  kill -0 "$player_pid" 2>/dev/null || fail "the player did not wait on its message"
+  press "$told" Return
+  wait_player 10
+  echo "status $player_status after the message"
+  ((player_status == 1)) || fail "exit status $player_status after a hung driver ($where)"
 }
 
 case "$scenario" in
@@ -239,6 +293,16 @@ case "$scenario" in
     screenshot "$e2e_out/unlocked-2.png"
     cmp -s "$e2e_out/unlocked-1.png" "$e2e_out/unlocked-2.png" &&
       fail "the picture did not change after the unlock"
+
+    # The player's own session disconnected (4, WTS_REMOTE_DISCONNECT) and connected again (3);
+    # another session's disconnect changes nothing.
+    driver session 4 other || fail "could not post another session's disconnect"
+    sleep 0.5
+    overlay_visible || fail "another session's disconnect hid the overlay"
+    driver session 4 || fail "could not post the disconnect"
+    wait_visibility 0 1000 >/dev/null || fail "the overlay stayed visible after the disconnect"
+    driver session 3 || fail "could not post the reconnect"
+    wait_visibility 1 1500 >/dev/null || fail "the overlay did not come back after the reconnect"
     end_with_key
     ;;
   device-removed)
@@ -259,6 +323,24 @@ case "$scenario" in
     ((BASH_REMATCH[1] == 2)) || fail "${BASH_REMATCH[1]} devices made, not 2"
     # Seconds on the new device: a run of pictures, also at idle priority on a busy machine.
     ((BASH_REMATCH[2] >= 5)) || fail "only ${BASH_REMATCH[2]} pictures on the new device"
+    ;;
+  device-hangs)
+    hung_run fill
+    hung_run copy
+    ;;
+  taskkill)
+    dir=$(player_folder player "$e2e_bin/vek.bin")
+    start_player "$dir"
+    dialog=$(wait_window "$dialog_title" 30) || fail "the settings dialog did not appear"
+    sleep 0.5
+    press "$dialog" Return
+    wait_window "$overlay_title" 20 >/dev/null || fail "no overlay window after 実行"
+    sleep 1
+    start=$(now_ms)
+    wine taskkill /im noctiva.exe </dev/null >/dev/null 2>&1 || fail "taskkill failed"
+    wait_player 10
+    echo "taskkill to exit: $(($(now_ms) - start)) ms, status $player_status"
+    ((player_status == 0)) || fail "exit status $player_status after taskkill"
     ;;
   *)
     fail "unknown scenario $scenario"

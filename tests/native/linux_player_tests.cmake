@@ -21,7 +21,7 @@ if(TARGET noctiva)
   set(e2e ${PROJECT_SOURCE_DIR}/tests/e2e/linux_player_e2e.sh)
   set(vdesk ${PROJECT_SOURCE_DIR}/scripts/vdesk.sh)
   set(e2e_out ${CMAKE_BINARY_DIR}/e2e)
-  foreach(scenario blend escape missing-archive bad-archive)
+  foreach(scenario blend escape missing-archive bad-archive signals)
     add_test(NAME linux_player_e2e.${scenario}
              COMMAND ${vdesk} --no-wine -- ${e2e} ${scenario} ${CMAKE_BINARY_DIR}/bin ${e2e_out})
   endforeach()
@@ -37,6 +37,7 @@ if(TARGET noctiva)
   # sanitizer build runs the two that go through the shape, the desktop watch and the pause.
   set(desktop_runs
       "openbox-still|--wm,openbox,--size,640x360"
+      "two-players|--wm,openbox,--size,640x360"
       "shaped|--wm,openbox,--no-compositor,--size,640x360")
   if(NOT NOCTIVA_SANITIZE)
     list(APPEND desktop_runs

@@ -57,7 +57,11 @@ noctiva_add_player(noctiva_measure_polling NOCTIVA_MEASURE NOCTIVA_POLLING_LOOP)
 # Resource counts once a minute over long runs (scripts/soak.sh), with the minimal loop of the
 # same platform calls as its baseline.
 noctiva_add_player(noctiva_soak NOCTIVA_SOAK NOCTIVA_MEASURE)
-foreach(player noctiva_measure noctiva_measure_polling noctiva_soak)
+# The measurement build whose picture surface fails once after a display change, as when a
+# driver reset comes with it.
+noctiva_add_player(noctiva_surface_fails NOCTIVA_MEASURE NOCTIVA_SURFACE_FAILS_ONCE)
+target_sources(noctiva_surface_fails PRIVATE ${PROJECT_SOURCE_DIR}/windows/device_fault.cpp)
+foreach(player noctiva_measure noctiva_measure_polling noctiva_soak noctiva_surface_fails)
   target_sources(${player} PRIVATE ${PROJECT_SOURCE_DIR}/windows/measure_counters.cpp)
   target_link_options(${player} PRIVATE -Wl,--wrap=malloc,--wrap=calloc,--wrap=realloc)
 endforeach()
@@ -65,6 +69,9 @@ endforeach()
 # end-to-end run.
 noctiva_add_player(noctiva_device_removed NOCTIVA_DEVICE_REMOVED_ONCE)
 target_sources(noctiva_device_removed PRIVATE ${PROJECT_SOURCE_DIR}/windows/device_fault.cpp)
+# The player whose worker hangs in a device call, as in a hung driver.
+noctiva_add_player(noctiva_device_hangs NOCTIVA_DEVICE_HANGS)
+target_sources(noctiva_device_hangs PRIVATE ${PROJECT_SOURCE_DIR}/windows/device_fault.cpp)
 # The other programs of a session (a full-screen window, the lock screen's notice) for the
 # session's end-to-end runs.
 add_executable(session_driver ${CMAKE_CURRENT_SOURCE_DIR}/session_driver_win32.cpp)
@@ -84,7 +91,7 @@ endforeach()
 
 # The player through a desktop session: stills, a full-screen window of another program, the
 # lock screen, a lost device. One player start per scenario, several checks in each.
-foreach(scenario still-one still-shared cover-lock device-removed)
+foreach(scenario still-one still-shared cover-lock device-removed device-hangs taskkill)
   add_test(NAME e2e_session_${scenario}
            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/session_e2e.sh ${scenario}
                    $<TARGET_FILE_DIR:noctiva> "${NOCTIVA_HOST_VEKTOOL}" ${CMAKE_BINARY_DIR}/e2e)
@@ -99,6 +106,11 @@ add_test(NAME e2e_display_change
          COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/display_change_e2e.sh
                  $<TARGET_FILE_DIR:noctiva> ${CMAKE_BINARY_DIR}/e2e)
 set_tests_properties(e2e_display_change PROPERTIES LABELS "e2e;display-change" TIMEOUT 120)
+add_test(NAME e2e_display_change_surface_failure
+         COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/display_change_e2e.sh
+                 $<TARGET_FILE_DIR:noctiva> ${CMAKE_BINARY_DIR}/e2e noctiva_surface_fails.exe)
+set_tests_properties(e2e_display_change_surface_failure PROPERTIES
+                     LABELS "e2e;display-change" TIMEOUT 120)
 
 noctiva_app_test(resources_tests resources_test_win32.cpp)
 add_test(NAME resources COMMAND resources_tests)

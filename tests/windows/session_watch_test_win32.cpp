@@ -17,22 +17,40 @@
 
 namespace {
 
-TEST(SessionWatch, LockPausesUnlockPlaysOtherChangesKeepTheReasons) {
+TEST(SessionWatch, LockAndOwnDisconnectPauseUnlockAndConnectPlay) {
+    const SessionPlace console{1, true};
+    const SessionPlace remote{3, false};
     const struct {
+        const char* name;
         uint32_t before;
         WPARAM change;
+        DWORD session;
+        SessionPlace place;
         uint32_t after;
     } cases[] = {
-        {0, WTS_SESSION_LOCK, kPauseSessionLocked},
-        {kPauseSessionLocked, WTS_SESSION_UNLOCK, 0},
-        {kPauseSessionLocked | kPauseFullScreen, WTS_SESSION_UNLOCK, kPauseFullScreen},
-        {kPauseDisplayOff, WTS_SESSION_LOCK, kPauseDisplayOff | kPauseSessionLocked},
-        {kPauseSessionLocked, WTS_CONSOLE_CONNECT, kPauseSessionLocked},
-        {0, WTS_SESSION_LOGON, 0},
+        {"lock", 0, WTS_SESSION_LOCK, 1, console, kPauseSessionLocked},
+        {"unlock", kPauseSessionLocked, WTS_SESSION_UNLOCK, 1, console, 0},
+        {"unlock behind a full-screen window", kPauseSessionLocked | kPauseFullScreen,
+         WTS_SESSION_UNLOCK, 1, console, kPauseFullScreen},
+        {"lock with the display off", kPauseDisplayOff, WTS_SESSION_LOCK, 1, console,
+         kPauseDisplayOff | kPauseSessionLocked},
+        {"logon", 0, WTS_SESSION_LOGON, 1, console, 0},
+        {"remote disconnect", 0, WTS_REMOTE_DISCONNECT, 3, remote, kPauseDisconnected},
+        {"remote reconnect", kPauseDisconnected, WTS_REMOTE_CONNECT, 3, remote, 0},
+        {"console disconnect", 0, WTS_CONSOLE_DISCONNECT, 1, console, kPauseDisconnected},
+        {"console connect, still locked", kPauseDisconnected | kPauseSessionLocked,
+         WTS_CONSOLE_CONNECT, 1, console, kPauseSessionLocked},
+        {"another session's disconnect", 0, WTS_CONSOLE_DISCONNECT, 1, remote, 0},
+        {"another session's connect", kPauseDisconnected, WTS_REMOTE_CONNECT, 5, remote,
+         kPauseDisconnected},
+        // Reconnected from afar: the console's display no longer says anything.
+        {"connected away from the console", kPauseDisplayOff | kPauseDisconnected,
+         WTS_REMOTE_CONNECT, 3, remote, 0},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ReasonsAfterSessionChange(c.before, c.change), c.after)
-            << "change " << c.change << " after reasons " << c.before;
+        EXPECT_EQ(ReasonsAfterSessionChange(c.before, c.change, c.session, c.place), c.after)
+            << c.name << ": change " << c.change << " of session " << c.session << " after reasons "
+            << c.before << ", own session " << c.place.own;
     }
 }
 
@@ -56,6 +74,7 @@ TEST(SessionWatch, DisplayOffPausesOnAndDimmedPlay) {
         const GUID* setting;
         DWORD state, length;
         uint32_t before, after;
+        bool onConsole = true;
     } cases[] = {
         {"off", &console, 0, 4, 0, kPauseDisplayOff},
         {"on", &console, 1, 4, kPauseDisplayOff, 0},
@@ -65,12 +84,16 @@ TEST(SessionWatch, DisplayOffPausesOnAndDimmedPlay) {
         {"an unknown state", &console, 7, 4, kPauseDisplayOff, kPauseDisplayOff},
         {"too short to read", &console, 0, 2, 0, 0},
         {"another setting", &other, 0, 4, 0, 0},
+        {"off, in a remote session", &console, 0, 4, 0, 0, false},
+        {"off, in a remote session that is locked", &console, 0, 4, kPauseSessionLocked,
+         kPauseSessionLocked, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::vector<unsigned char> record = PowerSetting(*c.setting, c.state, c.length);
         EXPECT_EQ(ReasonsAfterPowerSetting(
-                      c.before, *reinterpret_cast<const POWERBROADCAST_SETTING*>(record.data())),
+                      c.before, *reinterpret_cast<const POWERBROADCAST_SETTING*>(record.data()),
+                      SessionPlace{1, c.onConsole}),
                   c.after);
     }
 }
