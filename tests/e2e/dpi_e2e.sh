@@ -81,8 +81,6 @@ run_player() {
   screenshot "$e2e_out/overlay-$dpi-$lang_name.png"
   box=$(label_box "$e2e_out/overlay-$dpi-$lang_name.png")
   echo "label box at $dpi dots per inch ($lang_name): $box"
-  xdotool windowfocus "$overlay" 2>/dev/null || true
-  sleep 0.1
   xdotool key space
   wait_player 5
   ((player_status == 0)) || fail "exit status $player_status at $dpi"

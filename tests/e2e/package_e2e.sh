@@ -148,8 +148,6 @@ run_player() {
   sleep 2
   screenshot "$out/overlay.png"
   check_shadow "$out/overlay.png" "${NOCTIVA_BACKGROUND:-#336699}"
-  xdotool windowfocus "$overlay" 2>/dev/null || true
-  sleep 0.1
   xdotool key space
   wait_player 5
   echo "  key press: status $player_status"

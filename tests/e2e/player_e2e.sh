@@ -45,8 +45,6 @@ start_and_wait_dialog() {
 # milliseconds (default: a second).
 end_with_key() {
   local overlay=$1 limit=${2:-1000}
-  xdotool windowfocus "$overlay" 2>/dev/null || true
-  sleep 0.1
   local start
   start=$(now_ms)
   xdotool key space
