@@ -3,7 +3,7 @@
 # runs in a virtual desktop included), the reader's fuzzer for a bounded time, the Windows build
 # under Wine in a virtual desktop, and the two downloads (scripts/package.sh): the zip for
 # Windows users, and the Debian package for Linux users, installed, run and removed. Installs
-# what it needs; run it as root (the package test installs the package).
+# what it needs; as root, or as a user who may sudo (the package test installs the package).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -58,9 +58,12 @@ stage "the zip for Windows users, unpacked and run"
 bash scripts/package.sh
 scripts/vdesk.sh -- ctest --test-dir build/windows --output-on-failure -L package | tee -a "$summary"
 
-# As root: it installs the package with apt, runs it as a user of its own and removes both.
+# As root (through sudo for another user, as setup.sh installs): it installs the package with
+# apt, runs it as a user of its own and removes both.
 stage "the Debian package for Linux users, installed, run and removed"
-scripts/vdesk.sh --no-wine --size 640x480 -- \
+as_root=()
+if [[ $(id -u) -ne 0 ]]; then as_root=(sudo --preserve-env); fi
+"${as_root[@]}" scripts/vdesk.sh --no-wine --size 640x480 -- \
   bash tests/e2e/deb_e2e.sh dist/noctiva_*_amd64.deb build/deb build/deb-check
 
 total=$(awk '/tests passed, .* tests failed out of/ {n += $NF} END {print n + 0}' "$summary")
