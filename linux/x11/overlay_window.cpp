@@ -167,7 +167,10 @@ void OverlayWindow::OtherWindowGone(const XEvent& event) {
     Window focus = None;
     int revert = 0;
     XGetInputFocus(display_, &focus, &revert);
-    if (focus == None || focus == PointerRoot || focus == DefaultRootWindow(display_)) {
+    // Nobody holds it, or the window manager parked it on the desktop (openbox does so as soon as
+    // the focused window goes, sometimes before this notice is read).
+    if (focus == None || focus == PointerRoot || focus == DefaultRootWindow(display_) ||
+        IsDesktopWindow(focus, 0)) {
         TakeFocus();
     }
 }
