@@ -42,6 +42,9 @@ def pictures():
     magick("picture", "grey.jpg", "-size", "8x6", "gradient:white-black", "-quality", "60")
     magick("picture", "colour.jpg", "-size", "8x6", "gradient:red-blue")
     magick("picture", "colour.bmp", "-size", "8x6", "gradient:red-blue")
+    magick("picture", "colour.tga", "-size", "8x6", "gradient:red-blue")
+    magick("picture", "rle.tga", "-size", "8x6", "gradient:white-black", "-compress", "RLE")
+    magick("picture", "palette.tga", "-size", "7x5", "gradient:red-blue", "-type", "Palette")
 
 
 def gifs():

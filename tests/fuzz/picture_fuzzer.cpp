@@ -1,6 +1,7 @@
-// Feeds arbitrary bytes to pack's picture reader (PNG, JPEG and BMP through stb_image, binary
-// PGM). It must give a picture of the size it claims or refuse with one line; never crash,
-// overrun a buffer or allocate more than the size limit allows.
+// Feeds arbitrary bytes to pack's picture reader (PNG, JPEG, BMP and TGA through stb_image,
+// binary PGM). It must give a picture of the size it claims or refuse with one line; never crash,
+// overrun a buffer or allocate more than the size limit allows. The name ends in .tga, so bytes
+// with no mark of a kind at their start go to the TGA reader, as a dropped .tga file does.
 
 #include <span>
 
@@ -10,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pack_fuzz::ReadOrRefuse([&] {
         const GreyPicture picture =
-            DecodePicture(std::span(data, size), "fuzz", pack_fuzz::kMaxPixels);
+            DecodePicture(std::span(data, size), "fuzz.tga", pack_fuzz::kMaxPixels);
         const uint64_t pixels = uint64_t{picture.width} * picture.height;
         if (pixels == 0 || pixels > pack_fuzz::kMaxPixels || picture.pixels.size() != pixels) {
             std::abort();

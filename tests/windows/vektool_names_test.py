@@ -15,6 +15,8 @@ import sys
 import tempfile
 import unittest
 
+from wine_run import archive_frames, ffmpeg, read, run_exe, run_native, windows_path, wine_env
+
 VEKTOOL = STANDIN = NATIVE = None
 CLIP = "影絵 🎬 clip.mp4"
 GIF = "ĉu ŝi.gif"
@@ -23,47 +25,13 @@ MISSING_MF = ("Media Foundation is missing (Windows N needs the Media Feature Pa
               "or ffmpeg.exe can be put beside vektool.exe")
 
 
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def wine_env(**extra):
-    # No Windows PATH of Wine's may lead to an ffmpeg.exe; arguments are UTF-8 on the Unix side.
-    env = dict(os.environ, WINEPATH="", **extra)
-    if "UTF-8" not in env.get("LANG", ""):
-        env["LANG"] = "C.UTF-8"
-    return env
-
-
-def run_exe(exe, *args, cwd=None, **env):
-    runner = os.environ.get("NOCTIVA_VEKTOOL_RUNNER", "").split()
-    result = subprocess.run(runner + [exe] + [str(a) for a in args], stdin=subprocess.DEVNULL,
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120,
-                            env=wine_env(**env), cwd=cwd)
-    return (result.returncode, result.stdout.decode("utf-8", "replace"),
-            result.stderr.decode("utf-8", "replace"))
-
-
 def native(*args):
-    return subprocess.run([NATIVE] + [str(a) for a in args], stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, check=True, timeout=120)
-
-
-def ffmpeg(*args):
-    subprocess.run(["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"] +
-                   [str(a) for a in args], check=True, timeout=60)
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
+    return run_native(NATIVE, *args)
 
 
 def first_pixels(archive):
     """The first grey value of each frame, through the native vektool."""
-    info = dict(line.split(": ", 1) for line in native("info", archive).stdout.decode().splitlines())
-    size = int(info["width"]) * int(info["height"])
-    return [native("dump", archive, n).stdout[-size] for n in range(int(info["frames"]))]
+    return [frame[0] for frame in archive_frames(NATIVE, archive)[1]]
 
 
 def picture(path, grey):

@@ -14,45 +14,18 @@ import tempfile
 import time
 import unittest
 
+from wine_run import archive_frames, ffmpeg, read, run_exe, run_native, windows_path
+
 VEKTOOL = NATIVE = None
 CLIP_SIZE = (330, 186)  # a width that Wine's decoder pads to a longer row
 
 
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def run_exe(exe, *args, cwd=None):
-    runner = os.environ.get("NOCTIVA_VEKTOOL_RUNNER", "").split()
-    # No Windows PATH of Wine's may lead to an ffmpeg.exe.
-    env = dict(os.environ, WINEPATH="")
-    result = subprocess.run(runner + [exe] + [str(a) for a in args], stdin=subprocess.DEVNULL,
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120, env=env,
-                            cwd=cwd)
-    return result.returncode, result.stderr.decode("utf-8", "replace")
-
-
 def native(*args):
-    return subprocess.run([NATIVE] + [str(a) for a in args], stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, check=True, timeout=120)
-
-
-def ffmpeg(*args):
-    subprocess.run(["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"] +
-                   [str(a) for a in args], check=True, timeout=60)
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
+    return run_native(NATIVE, *args)
 
 
 def frames_of(archive):
-    """Each frame's grey bytes, through the native vektool."""
-    info = dict(line.split(": ", 1) for line in native("info", archive).stdout.decode().splitlines())
-    size = int(info["width"]) * int(info["height"])
-    frames = [native("dump", archive, n).stdout[-size:] for n in range(int(info["frames"]))]
-    return (int(info["width"]), int(info["height"])), frames
+    return archive_frames(NATIVE, archive)
 
 
 class WithoutFfmpeg(unittest.TestCase):
@@ -75,9 +48,9 @@ class WithoutFfmpeg(unittest.TestCase):
         shutil.rmtree(cls.dir, ignore_errors=True)
 
     def test_h264_clip_packs_through_media_foundation_as_the_native_pack(self):
-        self.assertIn("ffmpeg is not on PATH", self.preview_result[1])
-        self.assertNotIn("apt-get", self.preview_result[1])
-        code, err = self.pack_result
+        self.assertIn("ffmpeg is not on PATH", self.preview_result[2])
+        self.assertNotIn("apt-get", self.preview_result[2])
+        code, _, err = self.pack_result
         self.assertEqual(code, 0, err)
         size, frames = frames_of(self.packed)
         reference_size, reference = frames_of(self.reference)
@@ -95,7 +68,7 @@ class WithoutFfmpeg(unittest.TestCase):
             f.write(old)
         # Explorer gives the clip's absolute path as the only argument; the working folder is
         # somewhere else.
-        code, err = run_exe(exe, windows_path(self.clip), cwd=self.dir)
+        code, _, err = run_exe(exe, windows_path(self.clip), cwd=self.dir)
         self.assertEqual(code, 0, err)
         self.assertEqual(read(os.path.join(app, "vek.bin")), read(self.packed), err)
         kept = [n for n in os.listdir(app) if n not in ("vektool.exe", "vek.bin")]
@@ -115,7 +88,7 @@ class WithoutFfmpeg(unittest.TestCase):
                     with open(path, "wb") as f:
                         f.write(content)
                 before = {n: read(os.path.join(app, n)) for n in os.listdir(app)}
-                code, err = run_exe(exe, windows_path(path), cwd=self.dir)
+                code, _, err = run_exe(exe, windows_path(path), cwd=self.dir)
                 self.assertEqual(code, 1, err)
                 self.assertIn(message, err)
                 self.assertNotIn("apt-get", err)
