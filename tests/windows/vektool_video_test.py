@@ -24,10 +24,6 @@ def native(*args):
     return run_native(NATIVE, *args)
 
 
-def frames_of(archive):
-    return archive_frames(NATIVE, archive)
-
-
 class WithoutFfmpeg(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -52,8 +48,8 @@ class WithoutFfmpeg(unittest.TestCase):
         self.assertNotIn("apt-get", self.preview_result[2])
         code, _, err = self.pack_result
         self.assertEqual(code, 0, err)
-        size, frames = frames_of(self.packed)
-        reference_size, reference = frames_of(self.reference)
+        size, frames = archive_frames(NATIVE, self.packed)
+        reference_size, reference = archive_frames(NATIVE, self.reference)
         self.assertEqual((size, len(frames)), (CLIP_SIZE, 60), err)
         self.assertEqual(reference_size, CLIP_SIZE)
         for n, (ours, theirs) in enumerate(zip(frames, reference)):
